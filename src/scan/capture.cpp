@@ -1,0 +1,47 @@
+#include "scan/capture.hpp"
+
+#include "textio/record.hpp"
+#include "textio/shell.hpp"
+
+namespace wexla {
+namespace {
+
+const TextField<32> oname{"temp.OUT"};
+
+// BEST.OUT is only ever written by this copy, so it always holds a whole
+// section or is left as it was.
+void copy_best() {
+  TextField<64> scall{"cp temp.OUT BEST.OUT"};
+  system_sub(scall.view());
+}
+
+}  // namespace
+
+void open_scratch(Where where) {
+  // Cutting the results file while it is being read would destroy it.
+  if (names_connected_file(dat_in, oname.view())) {
+    fail_open(dat_ou, oname.trimmed(), "it is the results file being read", where);
+  }
+  st_open(dat_ou, oname.view(), OpenStatus::unknown, where);
+}
+
+void section_header_step(FitScan& scan) {
+  if (string_index(scan.line.view(), scan.key0.trimmed()) == 0) return;
+  if (string_index(scan.line_at(2).view(), scan.key1.trimmed()) != 0) return;
+  st_close(dat_ou);
+  if (scan.flag0 == 1) {
+    copy_best();
+    scan.flag0 = 0;
+  }
+  open_scratch();
+}
+
+void append_line(const FitScan& scan) {
+  write_record(dat_ou, kWholeRecord, scan.line.view());
+}
+
+void finish_capture(FitScan& scan) {
+  if (scan.flag0 == 1) copy_best();
+}
+
+}  // namespace wexla

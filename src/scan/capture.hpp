@@ -1,0 +1,25 @@
+// The best fit's whole section: every line goes to the scratch file, which
+// restarts at each new section; a section holding the best WSS so far is
+// copied to BEST.OUT by `cp` before the restart (or at the end).
+#pragma once
+
+#include "scan/fit_scan.hpp"
+#include "textio/units.hpp"
+
+namespace wexla {
+
+// Opens "temp.OUT" on the scratch connection, as a file that may exist.
+void open_scratch(Where where = Where::current());
+
+// At a section header not preceded two lines above by the closing
+// statistics: close the scratch file, copy it when it holds the best fit,
+// and open it afresh.
+void section_header_step(FitScan& scan);
+
+// Writes the line, exactly 80 characters, as one scratch record.
+void append_line(const FitScan& scan);
+
+// At the end of the scan: the last copy, when the best fit is still pending.
+void finish_capture(FitScan& scan);
+
+}  // namespace wexla

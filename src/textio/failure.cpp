@@ -1,0 +1,125 @@
+#include "textio/failure.hpp"
+
+#include <cxxabi.h>
+#include <dlfcn.h>
+#include <execinfo.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "textio/units.hpp"
+
+namespace wexla {
+namespace {
+
+constexpr std::string_view kReasonPrefix = "Wexla run-time error: ";
+constexpr int kMaxFrames = 64;
+
+// Reports go straight to descriptor 2, never through a connection.
+void write_stderr(std::string_view text) {
+  const char* at = text.data();
+  std::size_t left = text.size();
+  while (left > 0) {
+    ssize_t n = ::write(2, at, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // nowhere else to tell
+    at += n;
+    left -= static_cast<std::size_t>(n);
+  }
+}
+
+std::string_view base_name(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  return slash ? slash + 1 : path;
+}
+
+// One line per active call, innermost first, leaving out the reporting
+// frames themselves. Demangling allocates, so it is skipped when memory ran out.
+[[gnu::noinline]] void write_backtrace(int skip, bool demangle) {
+  void* frames[kMaxFrames];
+  int count = ::backtrace(frames, kMaxFrames);
+  char line[1024];
+  for (int i = skip + 1, shown = 0; i < count; ++i, ++shown) {
+    Dl_info info{};
+    const char* name = nullptr;
+    char* readable = nullptr;
+    if (::dladdr(frames[i], &info) != 0 && info.dli_sname != nullptr) {
+      name = info.dli_sname;
+      int status = 0;
+      if (demangle) readable = abi::__cxa_demangle(name, nullptr, nullptr, &status);
+      if (readable != nullptr) name = readable;
+    }
+    int n;
+    if (name != nullptr) {
+      n = std::snprintf(line, sizeof line, "#%d  %p in %s\n", shown, frames[i], name);
+    } else if (info.dli_fname != nullptr) {
+      n = std::snprintf(line, sizeof line, "#%d  %p in %s\n", shown, frames[i],
+                        base_name(info.dli_fname).data());
+    } else {
+      n = std::snprintf(line, sizeof line, "#%d  %p\n", shown, frames[i]);
+    }
+    std::free(readable);
+    if (n > 0) write_stderr({line, std::min(static_cast<std::size_t>(n), sizeof line - 1)});
+  }
+}
+
+[[gnu::noinline]] void write_report(std::source_location where, UnitRef unit,
+                                    std::string_view reason, int skip) {
+  connection_table().failure_reported = true;
+  char locus[1024];
+  std::string_view file = base_name(where.file_name());
+  int n;
+  if (unit.number > 0 && !unit.name.empty()) {
+    n = std::snprintf(locus, sizeof locus, "At line %u of file %.*s (unit = %d, file = '%.*s')\n",
+                      static_cast<unsigned>(where.line()), static_cast<int>(file.size()),
+                      file.data(), unit.number, static_cast<int>(unit.name.size()),
+                      unit.name.data());
+  } else if (unit.number > 0) {
+    n = std::snprintf(locus, sizeof locus, "At line %u of file %.*s (unit = %d)\n",
+                      static_cast<unsigned>(where.line()), static_cast<int>(file.size()),
+                      file.data(), unit.number);
+  } else {
+    n = std::snprintf(locus, sizeof locus, "At line %u of file %.*s\n",
+                      static_cast<unsigned>(where.line()), static_cast<int>(file.size()),
+                      file.data());
+  }
+  if (n > 0) write_stderr({locus, std::min(static_cast<std::size_t>(n), sizeof locus - 1)});
+  write_stderr(kReasonPrefix);
+  write_stderr(reason);
+  write_stderr("\n\nError termination. Backtrace:\n");
+  write_backtrace(skip + 1, true);
+}
+
+}  // namespace
+
+void write_error_report(std::source_location where, UnitRef unit, std::string_view reason) {
+  write_report(where, unit, reason, 1);
+}
+
+void generate_error(std::source_location where, UnitRef unit, std::string_view reason) {
+  write_report(where, unit, reason, 1);
+  end_run(kExitFailure, where);
+}
+
+void out_of_memory() {
+  connection_table().failure_reported = true;
+  write_stderr("Operating system error: ");
+  write_stderr(std::strerror(ENOMEM));
+  write_stderr("\nMemory allocation failed\n\nError termination. Backtrace:\n");
+  write_backtrace(0, false);
+  end_run(kExitOutOfMemory);
+}
+
+void install_failure_handlers() {
+  std::set_new_handler([] { out_of_memory(); });
+  // The first backtrace loads the unwinder; do it while memory is plentiful.
+  void* frame[1];
+  ::backtrace(frame, 1);
+}
+
+}  // namespace wexla

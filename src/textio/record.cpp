@@ -1,0 +1,383 @@
+#include "textio/record.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "textio/failure.hpp"
+#include "textio/read_real.hpp"
+#include "textio/write_number.hpp"
+
+namespace wexla {
+namespace {
+
+UnitRef unit_ref(const Statement& s) { return s.unit ? s.unit->ref() : UnitRef{}; }
+
+[[noreturn]] void fail(const Statement& s, std::string_view reason) {
+  generate_error(s.where, unit_ref(s), reason);
+}
+
+Connection& connection(int number, Where where) {
+  Connection* c = find_unit(number);
+  if (c == nullptr) {
+    char reason[64];
+    std::snprintf(reason, sizeof reason, "Unit %d is not connected", number);
+    generate_error(where, {number, {}}, reason);
+  }
+  return *c;
+}
+
+const char* kind_name(ItemKind kind) {
+  switch (kind) {
+    case ItemKind::text: return "A";
+    case ItemKind::integer: return "I";
+    case ItemKind::general: return "G";
+    case ItemKind::fixed: return "F";
+    default: return "?";
+  }
+}
+
+// The next data item, which must be of one of the kinds a value can take.
+const FormatItem& data_item(Statement& s, const char* value_kind, bool text, bool integer,
+                            bool real) {
+  ++s.values;
+  char reason[96];
+  if (s.next >= s.format->count) {
+    std::snprintf(reason, sizeof reason, "No format item left for value %d", s.values);
+    fail(s, reason);
+  }
+  const FormatItem& item = s.format->items[s.next];
+  bool fits = (item.kind == ItemKind::text && text) || (item.kind == ItemKind::integer && integer) ||
+              ((item.kind == ItemKind::general || item.kind == ItemKind::fixed) && real);
+  if (!fits) {
+    std::snprintf(reason, sizeof reason, "Value %d is %s but its format item is %s", s.values,
+                  value_kind, kind_name(item.kind));
+    fail(s, reason);
+  }
+  return item;
+}
+
+// --- Output --------------------------------------------------------------
+
+void put(Statement& s, const char* data, std::size_t length) {
+  if (s.unit) {
+    unit_put(*s.unit, data, length, s.where);
+    return;
+  }
+  if (length > s.memory_length - s.memory_at) fail(s, "End of record");
+  std::memcpy(s.memory + s.memory_at, data, length);
+  s.memory_at += length;
+}
+
+void put_blanks(Statement& s, std::size_t count) {
+  if (s.unit) {
+    unit_put_blanks(*s.unit, count, s.where);
+    return;
+  }
+  if (count > s.memory_length - s.memory_at) fail(s, "End of record");
+  std::memset(s.memory + s.memory_at, ' ', count);
+  s.memory_at += count;
+}
+
+// X blanks are written only when text follows them in the same record.
+void put_text(Statement& s, const char* data, std::size_t length) {
+  if (s.pending_blanks > 0) {
+    put_blanks(s, s.pending_blanks);
+    s.pending_blanks = 0;
+  }
+  put(s, data, length);
+}
+
+// Processes the items up to the next data item or the end of the format.
+void advance_write(Statement& s) {
+  const Format& f = *s.format;
+  for (; s.next < f.count && !f.items[s.next].is_data(); ++s.next) {
+    const FormatItem& item = f.items[s.next];
+    switch (item.kind) {
+      case ItemKind::literal: {
+        std::string_view text = f.literal(item);
+        put_text(s, text.data(), text.size());
+        break;
+      }
+      case ItemKind::skip:
+        s.pending_blanks += item.width;
+        break;
+      case ItemKind::slash:
+        s.pending_blanks = 0;
+        if (!s.unit) fail(s, "End of record");
+        unit_end_record(*s.unit, s.where);
+        break;
+      case ItemKind::dollar:
+        s.keep_open = true;
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void begin_write(Statement& s, const Format& format, Where where) {
+  s.where = where;
+  s.format = &format;
+  advance_write(s);
+}
+
+// --- Input ---------------------------------------------------------------
+
+// The end-of-file condition: the branch when the statement has one, else a
+// run-time failure.
+void end_of_file(Statement& s) {
+  if (!s.end_branch) fail(s, "End of file");
+  s.end_of_file = true;
+}
+
+// Takes up to `width` characters of the current record of a file or
+// terminal connection into `field` (or skips them when `field` is null). The
+// field ends early at a line end, at the end of the file, or, for a number,
+// at a comma, which is consumed. Returns the count taken.
+std::size_t take_field(Statement& s, char* field, std::size_t width, bool number) {
+  Connection& c = *s.unit;
+  std::size_t got = 0;
+  while (got < width && !s.line_end_met) {
+    std::span<const char> in = unit_input(c, s.where);
+    if (in.empty()) {
+      if (s.taken == 0) end_of_file(s);
+      break;
+    }
+    std::size_t limit = std::min(width - got, in.size());
+    std::size_t n = 0;
+    const char* p = in.data();
+    if (number) {
+      while (n < limit && p[n] != '\n' && p[n] != '\r' && p[n] != ',') ++n;
+    } else {
+      while (n < limit && p[n] != '\n' && p[n] != '\r') ++n;
+    }
+    if (field != nullptr && n > 0) std::memcpy(field + got, p, n);
+    got += n;
+    s.taken += n;
+    unit_consume(c, n);
+    if (n == in.size() || got == width) continue;
+    // A line end or a comma stopped the field.
+    char stop = p[n];
+    unit_consume(c, 1);
+    if (stop == ',') break;
+    s.line_end_met = true;
+    if (stop == '\r') {
+      std::span<const char> after = unit_input(c, s.where);
+      if (!after.empty() && after.front() == '\n') unit_consume(c, 1);
+    }
+  }
+  return got;
+}
+
+// Takes the next `width` characters of an in-memory record as they stand.
+std::string_view take_memory(Statement& s, std::size_t width) {
+  if (width > s.memory_length - s.memory_at) fail(s, "End of record");
+  std::string_view field{s.memory + s.memory_at, width};
+  s.memory_at += width;
+  return field;
+}
+
+void skip_input(Statement& s, std::size_t count) {
+  if (s.unit) {
+    take_field(s, nullptr, count, false);
+  } else {
+    take_memory(s, count);
+  }
+}
+
+// Skips the rest of the current record, up to and including the next line
+// feed; a carriage return met here is skipped like any other byte.
+void skip_record(Statement& s) {
+  Connection& c = *s.unit;
+  while (!s.line_end_met && !s.end_of_file) {
+    std::span<const char> in = unit_input(c, s.where);
+    if (in.empty()) {
+      if (s.taken == 0) end_of_file(s);
+      return;
+    }
+    const void* lf = std::memchr(in.data(), '\n', in.size());
+    if (lf == nullptr) {
+      unit_consume(c, in.size());
+      continue;
+    }
+    unit_consume(c, static_cast<std::size_t>(static_cast<const char*>(lf) - in.data()) + 1);
+    s.line_end_met = true;
+  }
+}
+
+void advance_read(Statement& s) {
+  const Format& f = *s.format;
+  for (; s.next < f.count && !f.items[s.next].is_data() && !s.end_of_file; ++s.next) {
+    const FormatItem& item = f.items[s.next];
+    switch (item.kind) {
+      case ItemKind::skip:
+        skip_input(s, item.width);
+        break;
+      case ItemKind::literal:
+        skip_input(s, item.text_length);
+        break;
+      case ItemKind::slash:
+        if (!s.unit) fail(s, "End of record");
+        skip_record(s);
+        s.line_end_met = false;
+        s.taken = 0;
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void begin_read(Statement& s, const Format& format, Where where) {
+  s.where = where;
+  s.format = &format;
+  advance_read(s);
+}
+
+}  // namespace
+
+// --- Output statements ---------------------------------------------------
+
+void st_write(Statement& s, int unit, const Format& format, Where where) {
+  s.unit = &connection(unit, where);
+  unit_begin_write(*s.unit, where);
+  begin_write(s, format, where);
+}
+
+void st_write(Statement& s, std::span<char> record, const Format& format, Where where) {
+  s.memory = record.data();
+  s.memory_length = record.size();
+  begin_write(s, format, where);
+}
+
+void transfer_character_write(Statement& s, std::string_view text) {
+  const FormatItem& item = data_item(s, "CHARACTER", true, false, false);
+  if (!item.has_width) {
+    put_text(s, text.data(), text.size());
+  } else if (text.size() >= item.width) {
+    put_text(s, text.data(), item.width);
+  } else {
+    put_text(s, "", 0);
+    put_blanks(s, item.width - text.size());
+    put(s, text.data(), text.size());
+  }
+  ++s.next;
+  advance_write(s);
+}
+
+void transfer_integer_write(Statement& s, std::int32_t value) {
+  const FormatItem& item = data_item(s, "INTEGER", false, true, false);
+  char field[kMaxNumberWidth];
+  write_decimal(field, item.width, item.has_digits ? item.digits : -1, value);
+  put_text(s, field, item.width);
+  ++s.next;
+  advance_write(s);
+}
+
+// Places the finished text of a real field at the current record position.
+void write_float_string(Statement& s, const char* field, std::size_t width) {
+  put_text(s, field, width);
+}
+
+void transfer_real_write(Statement& s, float value) {
+  const FormatItem& item = data_item(s, "REAL", false, false, true);
+  char field[kMaxNumberWidth];
+  if (item.kind == ItemKind::general) {
+    get_float_string(field, item.width, item.digits, value);
+  } else {
+    get_fixed_string(field, item.width, item.digits, value);
+  }
+  write_float_string(s, field, item.width);
+  ++s.next;
+  advance_write(s);
+}
+
+void st_write_done(Statement& s) {
+  s.pending_blanks = 0;
+  if (!s.unit) {
+    std::memset(s.memory + s.memory_at, ' ', s.memory_length - s.memory_at);
+    return;
+  }
+  if (s.keep_open) {
+    unit_hand_on(*s.unit, s.where);
+  } else {
+    unit_end_record(*s.unit, s.where);
+  }
+  unit_write_done(*s.unit, s.where);
+}
+
+// --- Input statements ----------------------------------------------------
+
+void st_read(Statement& s, int unit, const Format& format, bool end_branch, Where where) {
+  s.unit = &connection(unit, where);
+  s.end_branch = end_branch;
+  unit_begin_read(*s.unit, where);
+  begin_read(s, format, where);
+}
+
+void st_read(Statement& s, std::span<const char> record, const Format& format, Where where) {
+  // Reading never writes through this pointer.
+  s.memory = const_cast<char*>(record.data());
+  s.memory_length = record.size();
+  begin_read(s, format, where);
+}
+
+void transfer_character(Statement& s, std::span<char> target) {
+  if (s.end_of_file) return;
+  const FormatItem& item = data_item(s, "CHARACTER", true, false, false);
+  std::size_t width = item.has_width ? item.width : target.size();
+  if (s.unit) {
+    if (width <= target.size()) {
+      // The field lands at the start of the target; blanks fill the rest.
+      char* start = target.data();
+      std::size_t got = take_field(s, start, width, false);
+      if (s.end_of_file) return;
+      std::memset(start + got, ' ', target.size() - got);
+    } else {
+      // A field wider than the target: its last characters are kept.
+      char field[kMaxTextWidth];
+      std::size_t got = take_field(s, field, width, false);
+      if (s.end_of_file) return;
+      std::memset(field + got, ' ', width - got);
+      std::memcpy(target.data(), field + width - target.size(), target.size());
+    }
+  } else {
+    std::string_view field = take_memory(s, width);
+    if (field.size() >= target.size()) {
+      std::memcpy(target.data(), field.data() + field.size() - target.size(), target.size());
+    } else {
+      std::memcpy(target.data(), field.data(), field.size());
+      std::memset(target.data() + field.size(), ' ', target.size() - field.size());
+    }
+  }
+  ++s.next;
+  advance_read(s);
+}
+
+void transfer_real(Statement& s, float& target) {
+  if (s.end_of_file) return;
+  const FormatItem& item = data_item(s, "REAL", false, false, true);
+  char buffer[kMaxNumberWidth];
+  std::string_view field;
+  if (s.unit) {
+    std::size_t got = take_field(s, buffer, item.width, true);
+    if (s.end_of_file) return;
+    field = {buffer, got};
+  } else {
+    field = take_memory(s, item.width);
+  }
+  if (!read_real_field(field, item.digits, target)) {
+    fail(s, "Bad value during floating point read");
+  }
+  ++s.next;
+  advance_read(s);
+}
+
+bool st_read_done(Statement& s) {
+  if (s.unit && !s.end_of_file) skip_record(s);
+  s.line_end_met = false;
+  return s.end_of_file;
+}
+
+}  // namespace wexla

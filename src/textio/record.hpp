@@ -1,0 +1,117 @@
+// Record statements: every read and write walks a parsed format over one
+// connection or one in-memory record, in three steps: begin (st_write,
+// st_read), one transfer per value, end (st_write_done, st_read_done).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <source_location>
+#include <span>
+#include <string_view>
+
+#include "textio/format.hpp"
+#include "textio/units.hpp"
+
+namespace wexla {
+
+struct Statement {
+  Where where;
+  const Format* format = nullptr;
+  std::size_t next = 0;           // the next format item to process
+  Connection* unit = nullptr;     // null for an in-memory record
+  char* memory = nullptr;         // the in-memory record
+  std::size_t memory_length = 0;
+  std::size_t memory_at = 0;
+  std::size_t pending_blanks = 0; // from X items, written before the next text
+  std::size_t taken = 0;          // characters of the current input record taken
+  int values = 0;                 // values transferred so far
+  bool end_branch = false;        // the read has an end-of-file branch
+  bool end_of_file = false;       // the end-of-file condition was met
+  bool keep_open = false;         // a "$" was processed
+  bool line_end_met = false;      // the input record's line end has been taken
+};
+
+void st_write(Statement& s, int unit, const Format& format, Where where = Where::current());
+void st_write(Statement& s, std::span<char> record, const Format& format,
+              Where where = Where::current());
+void transfer_character_write(Statement& s, std::string_view text);
+void transfer_integer_write(Statement& s, std::int32_t value);
+void transfer_real_write(Statement& s, float value);
+void st_write_done(Statement& s);
+
+void st_read(Statement& s, int unit, const Format& format, bool end_branch,
+             Where where = Where::current());
+void st_read(Statement& s, std::span<const char> record, const Format& format,
+             Where where = Where::current());
+void transfer_character(Statement& s, std::span<char> target);
+void transfer_real(Statement& s, float& target);
+// Ends the statement; true when the end of the file was met and the caller
+// takes its end-of-file branch.
+bool st_read_done(Statement& s);
+
+// Where a whole statement goes or comes from: a connection number or an
+// in-memory record. Built at the call site, so it carries the statement's
+// place in the program for the failure report.
+struct WriteTo {
+  WriteTo(int number, Where w = Where::current()) : unit(number), where(w) {}
+  WriteTo(std::span<char> record, Where w = Where::current()) : memory(record), where(w) {}
+  int unit = -1;
+  std::span<char> memory;
+  Where where;
+};
+
+struct ReadFrom {
+  ReadFrom(int number, Where w = Where::current()) : unit(number), where(w) {}
+  ReadFrom(std::span<const char> record, Where w = Where::current()) : memory(record), where(w) {}
+  int unit = -1;
+  std::span<const char> memory;
+  Where where;
+};
+
+inline void transfer_write(Statement& s, std::string_view text) { transfer_character_write(s, text); }
+inline void transfer_write(Statement& s, std::int32_t value) { transfer_integer_write(s, value); }
+inline void transfer_write(Statement& s, float value) { transfer_real_write(s, value); }
+inline void transfer_read(Statement& s, std::span<char> target) { transfer_character(s, target); }
+inline void transfer_read(Statement& s, float& target) { transfer_real(s, target); }
+
+// A whole output statement: begin, one transfer per value, end.
+template <class... Values>
+void write_record(WriteTo to, const Format& format, const Values&... values) {
+  Statement s;
+  if (to.unit >= 0) {
+    st_write(s, to.unit, format, to.where);
+  } else {
+    st_write(s, to.memory, format, to.where);
+  }
+  (transfer_write(s, values), ...);
+  st_write_done(s);
+}
+
+// A whole input statement without an end-of-file branch.
+template <class... Targets>
+void read_record(ReadFrom from, const Format& format, Targets&&... targets) {
+  Statement s;
+  if (from.unit >= 0) {
+    st_read(s, from.unit, format, false, from.where);
+  } else {
+    st_read(s, from.memory, format, from.where);
+  }
+  (transfer_read(s, targets), ...);
+  st_read_done(s);
+}
+
+// A whole input statement with an end-of-file branch: false at the end.
+template <class... Targets>
+bool read_record_or_end(ReadFrom from, const Format& format, Targets&&... targets) {
+  Statement s;
+  st_read(s, from.unit, format, true, from.where);
+  (transfer_read(s, targets), ...);
+  return !st_read_done(s);
+}
+
+}  // namespace wexla
+
+namespace wexla {
+// The whole value as one record, or one whole line read.
+inline constexpr Format kWholeRecord = WEXLA_FORMAT("(a)");
+}  // namespace wexla

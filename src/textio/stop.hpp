@@ -1,0 +1,16 @@
+// Ending the run early without an error: the stop, with its note about
+// floating-point exceptions raised during the run.
+#pragma once
+
+#include "textio/units.hpp"
+
+namespace wexla {
+
+// Writes the floating-point note to descriptor 2 when invalid operation,
+// division by zero, overflow or underflow has been raised during the run.
+void report_exception();
+
+// Stops the run: the note when due, every connection closed, status 0.
+[[noreturn]] void stop_string(Where where = Where::current());
+
+}  // namespace wexla
