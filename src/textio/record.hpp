@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "textio/format.hpp"
+#include "textio/text_field.hpp"
 #include "textio/units.hpp"
 
 namespace wexla {

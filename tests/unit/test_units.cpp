@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "textio/record.hpp"
+#include "textio/units.hpp"
+#include "unit_support.hpp"
+
+namespace wexla {
+namespace {
+
+using testing_support::TempDir;
+
+constexpr int kUnit = 23;
+
+long size_on_disk(const TempDir& dir, const std::string& name) {
+  struct stat st {};
+  return ::stat(dir.path(name).c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+void write_line(std::string_view text) { write_record(kUnit, kWholeRecord, text); }
+
+TEST(UnitBuffer, RecordsWaitUntilTheThresholdIsReached) {
+  TempDir dir;
+  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  Connection& c = *find_unit(kUnit);
+  ASSERT_TRUE(c.buffered);
+  c.out_capacity = 16;
+  c.flush_threshold = 8;
+  write_line("abc");  // 4 bytes pending
+  EXPECT_EQ(size_on_disk(dir, "f"), 0);
+  write_line("def");  // 8 pending: written at the record end
+  EXPECT_EQ(size_on_disk(dir, "f"), 8);
+  write_line("g");
+  EXPECT_EQ(size_on_disk(dir, "f"), 8);
+  // 15 bytes do not fit beside 2: those are written, then the 15 go
+  // straight through, being more than the threshold.
+  write_line("0123456789abcd");
+  EXPECT_EQ(size_on_disk(dir, "f"), 25);
+  write_line("0123");
+  EXPECT_EQ(size_on_disk(dir, "f"), 25);
+  flush_all_units();
+  EXPECT_EQ(size_on_disk(dir, "f"), 30);
+  write_line("x");
+  write_line("0123456789");  // fits beside the 2 pending; 13 then reach the threshold
+  EXPECT_EQ(size_on_disk(dir, "f"), 43);
+  st_close(kUnit);
+  EXPECT_EQ(dir.read("f"), "abc\ndef\ng\n0123456789abcd\n0123\nx\n0123456789\n");
+}
+
+TEST(UnitBuffer, PromptWaitsInTheBufferOfAFile) {
+  TempDir dir;
+  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  write_record(kUnit, WEXLA_FORMAT("('Prompt ',$)"));
+  EXPECT_EQ(size_on_disk(dir, "f"), 0);
+  st_close(kUnit);
+  EXPECT_EQ(dir.read("f"), "Prompt ");
+}
+
+TEST(UnitBuffer, RecordsLongerThanTheRecordBufferArriveWhole) {
+  TempDir dir;
+  std::string line(kRecordCapacity * 2 + 5, 'z');
+  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  write_line("first");
+  write_line(line);
+  st_close(kUnit);
+  EXPECT_EQ(dir.read("f"), "first\n" + line + "\n");
+}
+
+TEST(UnitCut, FirstStatementCutsOldContent) {
+  TempDir dir;
+  dir.write("f", "old 1\nold 2\nold 3 is longer\n");
+  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  write_line("new");
+  write_line("second");
+  st_close(kUnit);
+  EXPECT_EQ(dir.read("f"), "new\nsecond\n");
+}
+
+TEST(UnitCut, FileOpenedAndNeverWrittenKeepsItsContent) {
+  TempDir dir;
+  dir.write("f", "old content\n");
+  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  st_close(kUnit);
+  EXPECT_EQ(dir.read("f"), "old content\n");
+}
+
+TEST(UnitCut, EveryOpeningCutsAfresh) {
+  TempDir dir;
+  dir.write("f", "old\n");
+  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  write_line("a much longer first section");
+  st_close(kUnit);
+  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  write_line("short");
+  st_close(kUnit);
+  EXPECT_EQ(dir.read("f"), "short\n");
+}
+
+TEST(UnitOpen, NewFileGetsTheModeLessTheMask) {
+  TempDir dir;
+  mode_t old_mask = ::umask(027);
+  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  ::umask(old_mask);
+  st_close(kUnit);
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.path("f").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(UnitOpen, NamesKeepLeadingAndInnerBlanks) {
+  TempDir dir;
+  st_open(kUnit, dir.path(" a b").string() + "   ", OpenStatus::unknown);
+  EXPECT_EQ(find_unit(kUnit)->name(), dir.path(" a b").string());
+  write_line("x");
+  st_close(kUnit);
+  EXPECT_EQ(dir.read(" a b"), "x\n");
+}
+
+TEST(UnitOpen, DescriptorsAreClosedOnExec) {
+  TempDir dir;
+  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  int fd = find_unit(kUnit)->descriptor;
+  EXPECT_GT(fd, 2);
+  EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC);
+  st_close(kUnit);
+}
+
+TEST(UnitOpen, SameFileAgainIsLeftAsItIs) {
+  TempDir dir;
+  dir.write("f", "line one\nline two\n");
+  st_open(kUnit, dir.path("f").string(), OpenStatus::old_file);
+  TextField<8> line;
+  read_record(kUnit, kWholeRecord, line.span());
+  st_open(kUnit, dir.path("f").string(), OpenStatus::old_file);
+  read_record(kUnit, kWholeRecord, line.span());
+  EXPECT_EQ(line.view(), "line two");
+  st_close(kUnit);
+}
+
+TEST(UnitOpen, OtherFileOnAConnectedNumberEndsTheOldConnection) {
+  TempDir dir;
+  st_open(kUnit, dir.path("a").string(), OpenStatus::unknown);
+  write_line("to a");
+  st_open(kUnit, dir.path("b").string(), OpenStatus::unknown);
+  write_line("to b");
+  st_close(kUnit);
+  EXPECT_EQ(dir.read("a"), "to a\n");
+  EXPECT_EQ(dir.read("b"), "to b\n");
+}
+
+TEST(UnitOpen, ReadThenWriteContinuesWhereTheReadStopped) {
+  TempDir dir;
+  dir.write("f", "keep\nold tail\n");
+  st_open(kUnit, dir.path("f").string(), OpenStatus::old_file);
+  TextField<4> line;
+  read_record(kUnit, kWholeRecord, line.span());
+  write_line("new");
+  st_close(kUnit);
+  EXPECT_EQ(dir.read("f"), "keep\nnew\n");
+}
+
+TEST(UnitOpenDeathTest, Failures) {
+  TempDir dir;
+  dir.write("f", "x\n");
+  EXPECT_EXIT(
+      {
+        st_open(kUnit, dir.path("f").string(), OpenStatus::old_file);
+        st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+      },
+      testing::ExitedWithCode(2),
+      "\\(unit = 23, file = '.*/f'\\)\n"
+      "Wexla run-time error: Cannot change STATUS parameter in OPEN statement\n");
+  EXPECT_EXIT(st_open(kUnit, dir.path("missing").string(), OpenStatus::old_file),
+              testing::ExitedWithCode(2),
+              "of file test_units.cpp \\(unit = 23\\)\n"
+              "Wexla run-time error: Cannot open file '.*/missing': No such file or directory\n");
+  EXPECT_EXIT(st_open(0, dir.path("no/such/dir").string(), OpenStatus::unknown),
+              testing::ExitedWithCode(2),
+              "of file test_units.cpp\n"
+              "Wexla run-time error: Cannot open file '.*/no/such/dir': No such file or "
+              "directory\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.path("missing")));
+}
+
+TEST(UnitWriteDeathTest, RefusedWritesEndTheRun) {
+  TempDir dir;
+  std::filesystem::create_symlink("/dev/full", dir.path("full"));
+  // A device gets every record at once: the first write is refused.
+  EXPECT_EXIT(
+      {
+        st_open(kUnit, dir.path("full").string(), OpenStatus::unknown);
+        write_line("lost");
+      },
+      testing::ExitedWithCode(2),
+      "\\(unit = 23, file = '.*/full'\\)\nWexla run-time error: No space left on device\n");
+}
+
+// Opens a buffered connection on a regular file whose writes are then
+// refused, as on a full disk: its descriptor is pointed at /dev/full.
+void open_on_full_disk(int number, const TempDir& dir, const std::string& name) {
+  st_open(number, dir.path(name).string(), OpenStatus::unknown);
+  int full = ::open("/dev/full", O_WRONLY);
+  ::dup2(full, find_unit(number)->descriptor);
+  ::close(full);
+}
+
+TEST(UnitWriteDeathTest, FailedFinalWriteAtCloseEndsTheRun) {
+  TempDir dir;
+  EXPECT_EXIT(
+      {
+        open_on_full_disk(kUnit, dir, "f");
+        write_line("buffered until the close");
+        st_close(kUnit);
+      },
+      testing::ExitedWithCode(2), "Wexla run-time error: No space left on device\n");
+}
+
+TEST(UnitWriteDeathTest, FailedFlushAtTheEndOfTheRunIsReportedOnce) {
+  TempDir dir;
+  EXPECT_EXIT(
+      {
+        open_on_full_disk(kUnit, dir, "f");
+        open_on_full_disk(kUnit + 1, dir, "g");
+        write_line("pending in f");
+        write_record(kUnit + 1, kWholeRecord, std::string_view("pending in g"));
+        end_run(0);
+      },
+      testing::ExitedWithCode(2),
+      "^At line [0-9]+ of file test_units.cpp \\(unit = 23, file = '.*/f'\\)\n"
+      "Wexla run-time error: No space left on device\n\nError termination. Backtrace:\n(#[^\n]*\n)*$");
+}
+
+TEST(UnitWriteDeathTest, FailureDuringAFailingRunKeepsTheFirstReport) {
+  TempDir dir;
+  EXPECT_EXIT(
+      {
+        open_on_full_disk(kUnit, dir, "f");
+        write_line("pending");
+        TextField<8> line;
+        st_open(kUnit + 1, dir.path("f").string(), OpenStatus::old_file);
+        read_record(kUnit + 1, kWholeRecord, line.span());  // empty file: end of file
+      },
+      testing::ExitedWithCode(2),
+      "^At line [0-9]+ of file test_units.cpp \\(unit = 24, file = '.*/f'\\)\n"
+      "Wexla run-time error: End of file\n\nError termination. Backtrace:\n(#[^\n]*\n)*$");
+}
+
+}  // namespace
+}  // namespace wexla
