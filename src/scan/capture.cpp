@@ -17,12 +17,12 @@ void copy_best() {
 
 }  // namespace
 
-void open_scratch(Where where) {
+void open_scratch() {
   // Cutting the results file while it is being read would destroy it.
   if (names_connected_file(dat_in, oname.view())) {
-    fail_open(dat_ou, oname.trimmed(), "it is the results file being read", where);
+    fail_open(dat_ou, oname.trimmed(), "it is the results file being read", Where::current());
   }
-  st_open(dat_ou, oname.view(), OpenStatus::unknown, where);
+  st_open(dat_ou, oname.view(), OpenStatus::unknown);
 }
 
 void section_header_step(FitScan& scan) {

@@ -9,7 +9,7 @@
 namespace wexla {
 
 // Opens "temp.OUT" on the scratch connection, as a file that may exist.
-void open_scratch(Where where = Where::current());
+void open_scratch();
 
 // At a section header not preceded two lines above by the closing
 // statistics: close the scratch file, copy it when it holds the best fit,

@@ -15,12 +15,13 @@ constexpr std::int32_t kLastState = 6;
 
 }  // namespace
 
-void open_summary(Where where) {
+void open_summary() {
   // Cutting the results file while it is being read would destroy it.
   if (names_connected_file(dat_in, pname.view())) {
-    fail_open(kSummaryUnit, pname.trimmed(), "it is the results file being read", where);
+    fail_open(kSummaryUnit, pname.trimmed(), "it is the results file being read",
+              Where::current());
   }
-  st_open(kSummaryUnit, pname.view(), OpenStatus::unknown, where);
+  st_open(kSummaryUnit, pname.view(), OpenStatus::unknown);
 }
 
 void summary_step(SummaryWriter& summary, const Line& line, float wss) {

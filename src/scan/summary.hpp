@@ -15,7 +15,7 @@ struct SummaryWriter {
 };
 
 // Opens "WexlaP.OUT" on connection 0, which until now was standard error.
-void open_summary(Where where = Where::current());
+void open_summary();
 
 // Writes the line to the summary when the state calls for it.
 void summary_step(SummaryWriter& summary, const Line& line, float wss);

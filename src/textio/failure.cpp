@@ -68,7 +68,7 @@ std::string_view base_name(const char* path) {
   }
 }
 
-[[gnu::noinline]] void write_report(std::source_location where, UnitRef unit,
+[[gnu::noinline]] void write_report(Where where, UnitRef unit,
                                     std::string_view reason, int skip) {
   connection_table().failure_reported = true;
   char locus[1024];
@@ -97,11 +97,11 @@ std::string_view base_name(const char* path) {
 
 }  // namespace
 
-void write_error_report(std::source_location where, UnitRef unit, std::string_view reason) {
+void write_error_report(Where where, UnitRef unit, std::string_view reason) {
   write_report(where, unit, reason, 1);
 }
 
-void generate_error(std::source_location where, UnitRef unit, std::string_view reason) {
+void generate_error(Where where, UnitRef unit, std::string_view reason) {
   write_report(where, unit, reason, 1);
   end_run(kExitFailure, where);
 }

@@ -3,8 +3,9 @@
 // straight to descriptor 2; then the run ends with every connection closed.
 #pragma once
 
-#include <source_location>
 #include <string_view>
+
+#include "textio/where.hpp"
 
 namespace wexla {
 
@@ -20,11 +21,11 @@ struct UnitRef {
 };
 
 // Writes the report for a failure and ends the run with status 2.
-[[noreturn]] void generate_error(std::source_location where, UnitRef unit, std::string_view reason);
+[[noreturn]] void generate_error(Where where, UnitRef unit, std::string_view reason);
 
 // Writes the report without ending the run; used while the run is already
 // ending, where the first failure decides the exit status.
-void write_error_report(std::source_location where, UnitRef unit, std::string_view reason);
+void write_error_report(Where where, UnitRef unit, std::string_view reason);
 
 // Memory could not be obtained: report and end the run with status 1.
 [[noreturn]] void out_of_memory();

@@ -8,11 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <source_location>
 #include <span>
 #include <string_view>
 
 #include "textio/failure.hpp"
+#include "textio/where.hpp"
 
 namespace wexla {
 
@@ -80,8 +80,6 @@ void start_units();
 
 // The connection with this number, or null when it is unconnected.
 Connection* find_unit(int number);
-
-using Where = std::source_location;
 
 void st_open(int number, std::string_view name, OpenStatus status,
              Where where = Where::current());

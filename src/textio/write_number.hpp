@@ -4,8 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace wexla {
+
+// The largest d of a Gw.d or Fw.d item, as the format notation bounds it.
+inline constexpr int kMaxRealDigits = 256;
 
 // Iw (min_digits < 0) or Iw.m, 1 <= w <= 256, 0 <= m <= 256.
 void write_decimal(char* out, int w, int min_digits, std::int32_t value);
@@ -21,14 +25,22 @@ void get_fixed_string(char* out, int w, int d, float value);
 // The field of an infinity or a NaN.
 void build_infnan_string(char* out, int w, bool is_nan, bool negative);
 
+// Lays out a finite real field of width w: blanks, "-" when negative, a "0"
+// when there are no integer digits and a position is left for it, the
+// integer digits, ".", the fraction digits, then `tail` (the exponent text,
+// or the fixed form's four blanks). w asterisks when it does not fit.
+void build_float_string(char* out, int w, bool negative, std::string_view integer_digits,
+                        std::string_view fraction_digits, std::string_view tail);
+
 // The limits that choose between fixed and exponent form for Gw.d,
 // computed in single precision as the field itself computes them.
 struct GeneralLimits {
   float power;      // P = 10^d
   float scale;      // R = 1 - 0.5 / P
   float lower;      // L = R * 0.1, the product taken in double precision
-  float decade[257];  // T(0) .. T(d)
+  float decade[kMaxRealDigits + 1];  // T(0) .. T(d)
 };
+// d is taken into 0..256; the entries of `decade` past T(d) are zero.
 GeneralLimits general_limits(int d);
 
 }  // namespace wexla

@@ -1,0 +1,234 @@
+#include "harness.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+namespace e2e {
+namespace fs = std::filesystem;
+
+Sandbox::Sandbox() {
+  std::string tmpl = (fs::temp_directory_path() / "wexla-e2e-XXXXXX").string();
+  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  dir_ = tmpl;
+  // Tests that drop privileges still need to work in here.
+  fs::permissions(dir_, fs::perms::all);
+  fs::create_directory(dir_ / "bin");
+  fs::permissions(dir_ / "bin", fs::perms::all);
+  write_script("bin/bbedit",
+               "echo \"$@\" > bbedit.args\n"
+               "if [ -e BEST.OUT ]; then /bin/cp BEST.OUT bbedit.BEST; fi\n"
+               "echo bbedit ran\n");
+}
+
+Sandbox::~Sandbox() {
+  std::error_code ignored;
+  // Restore permissions that a test may have taken away, then remove.
+  for (auto it = fs::recursive_directory_iterator(dir_, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+      fs::permissions(it->path(), fs::perms::all, ignored);
+    }
+  }
+  fs::remove_all(dir_, ignored);
+}
+
+void Sandbox::write(const std::string& name, const std::string& content) const {
+  std::ofstream file(path(name), std::ios::binary | std::ios::trunc);
+  file << content;
+  if (!file) throw std::runtime_error("cannot write " + name);
+}
+
+std::string Sandbox::read(const std::string& name) const {
+  std::ifstream file(path(name), std::ios::binary);
+  if (!file) return "<missing " + name + ">";
+  std::ostringstream all;
+  all << file.rdbuf();
+  return all.str();
+}
+
+bool Sandbox::exists(const std::string& name) const {
+  struct stat st {};
+  return ::lstat(path(name).c_str(), &st) == 0;
+}
+
+void Sandbox::write_script(const std::string& name, const std::string& body) const {
+  write(name, "#!/bin/sh\n" + body);
+  fs::permissions(path(name), fs::perms::all);
+}
+
+namespace {
+
+void set_nonblocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+}  // namespace
+
+RunResult Sandbox::run(const std::vector<std::string>& args, const std::string& input) const {
+  RunOptions options;
+  options.input = input;
+  return run(args, options);
+}
+
+RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& options) const {
+  // A program that ends before taking all its input must not kill the test.
+  ::signal(SIGPIPE, SIG_IGN);
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  if (::pipe(in_pipe) || ::pipe(out_pipe) || ::pipe(err_pipe)) throw std::runtime_error("pipe");
+  std::string path_value =
+      options.path.empty() ? (dir_ / "bin").string() + ":/usr/local/bin:/usr/bin:/bin"
+                           : options.path;
+
+  std::vector<std::string> argv_text;
+  if (options.as_nobody) {
+    argv_text = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+  }
+  argv_text.push_back(WEXLA_BINARY);
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork");
+  if (pid == 0) {
+    if (::chdir(dir_.c_str()) != 0) ::_exit(120);
+    ::umask(options.umask_value);
+    ::setenv("PATH", path_value.c_str(), 1);
+    ::dup2(in_pipe[0], 0);
+    if (options.stdout_to_file) {
+      int fd = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      ::dup2(fd, 1);
+      ::close(fd);
+    } else {
+      ::dup2(out_pipe[1], 1);
+    }
+    if (options.stderr_to_stdout) {
+      ::dup2(1, 2);
+    } else if (!options.stderr_file.empty()) {
+      int fd = ::open(options.stderr_file.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
+      ::dup2(fd, 2);
+      ::close(fd);
+    } else {
+      ::dup2(err_pipe[1], 2);
+    }
+    for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
+      ::close(fd);
+    }
+    if (options.close_stdin) ::close(0);
+    if (options.close_stdout) ::close(1);
+    if (options.close_stderr) ::close(2);
+    ::signal(SIGPIPE, SIG_DFL);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(in_pipe[0]);
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  set_nonblocking(in_pipe[1]);
+
+  RunResult result;
+  std::size_t written = 0;
+  bool held = !options.wait_for.empty();
+  if (options.input.empty() && !held) {
+    ::close(in_pipe[1]);
+    in_pipe[1] = -1;
+  }
+  int open_outputs = 2;
+  struct pollfd fds[3];
+  while (open_outputs > 0 || (in_pipe[1] >= 0 && !held)) {
+    int n = 0;
+    int out_at = -1, err_at = -1, in_at = -1;
+    if (out_pipe[0] >= 0) fds[out_at = n++] = {out_pipe[0], POLLIN, 0};
+    if (err_pipe[0] >= 0) fds[err_at = n++] = {err_pipe[0], POLLIN, 0};
+    if (in_pipe[1] >= 0 && !held) fds[in_at = n++] = {in_pipe[1], POLLOUT, 0};
+    if (::poll(fds, static_cast<nfds_t>(n), -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    char buffer[65536];
+    auto drain = [&](int at, int& fd, std::string& into) {
+      if (at < 0 || fds[at].revents == 0) return;
+      ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (got > 0) {
+        into.append(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EAGAIN) {
+        ::close(fd);
+        fd = -1;
+        --open_outputs;
+      }
+    };
+    drain(out_at, out_pipe[0], result.out);
+    drain(err_at, err_pipe[0], result.err);
+    if (held && (result.out.find(options.wait_for) != std::string::npos || out_pipe[0] < 0)) {
+      held = false;
+      if (options.meanwhile) options.meanwhile();
+      if (options.input.empty()) {
+        ::close(in_pipe[1]);
+        in_pipe[1] = -1;
+      }
+    }
+    if (in_at >= 0 && fds[in_at].revents != 0) {
+      ssize_t put = ::write(in_pipe[1], options.input.data() + written,
+                            options.input.size() - written);
+      if (put > 0) written += static_cast<std::size_t>(put);
+      if (put < 0 && errno != EAGAIN) written = options.input.size();
+      if (written == options.input.size()) {
+        ::close(in_pipe[1]);
+        in_pipe[1] = -1;
+      }
+    }
+  }
+  if (in_pipe[1] >= 0) ::close(in_pipe[1]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+std::string banner() {
+  return "\nWEXLA v1.03  best fit, WSS table and parameter summary of a Kalvor run\n\n";
+}
+
+std::string table_heading() { return "           n             WSS       Best WSS\n"; }
+
+std::string table_line(int n, bool marked, const std::string& wss, const std::string& best) {
+  char number[8];
+  std::snprintf(number, sizeof number, "%3d", n);
+  return std::string(" The WSS(") + (n > 999 ? "***" : number) + (marked ? "*" : " ") + ") is " +
+         wss + "," + best + "\n";
+}
+
+std::string screen_tail(const std::string& percent_field, int count) {
+  char number[8];
+  std::snprintf(number, sizeof number, "%5d", count);
+  return "\n WSS within " + percent_field + "% of best " + number +
+         "\nbbedit ran\n\n Press return to finish\n";
+}
+
+std::string normalize_report(const std::string& err) {
+  std::string text = std::regex_replace(err, std::regex("At line [0-9]+ of file"), "At line # of file");
+  std::string marker = "Error termination. Backtrace:\n";
+  std::size_t at = text.find(marker);
+  if (at == std::string::npos) return text;
+  std::size_t end = at + marker.size();
+  // Frames are lines starting with '#'; keep whatever follows them.
+  while (end < text.size() && text[end] == '#') {
+    std::size_t nl = text.find('\n', end);
+    end = nl == std::string::npos ? text.size() : nl + 1;
+  }
+  return text.substr(0, at + marker.size()) + text.substr(end);
+}
+
+}  // namespace e2e

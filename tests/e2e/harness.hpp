@@ -1,0 +1,74 @@
+// Runs the built wexla binary in a scratch folder with given arguments and
+// standard input, and captures everything it leaves behind.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct RunResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+struct RunOptions {
+  std::string input;             // standard input, then end of file
+  bool close_stdin = false;      // start with descriptor 0 closed
+  bool close_stdout = false;     // start with descriptor 1 closed
+  bool close_stderr = false;     // start with descriptor 2 closed
+  bool stdout_to_file = false;   // standard output to the regular file "stdout.txt"
+  bool stderr_to_stdout = false; // standard error shares standard output's open file
+  std::string stderr_file;       // standard error appended to this file of the folder
+  bool as_nobody = false;        // drop root privileges with setpriv
+  std::string path;              // PATH; empty means the folder's bin first, then the system's
+  unsigned umask_value = 022;
+  // Standard input is held back until standard output shows this text;
+  // then `meanwhile` runs and the input follows.
+  std::string wait_for;
+  std::function<void()> meanwhile;
+};
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+// It holds a fake `bbedit` in bin/ that records its arguments in
+// bbedit.args and a copy of BEST.OUT (as it is when it runs) in
+// bbedit.BEST, and prints "bbedit ran" on standard output.
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  const std::filesystem::path& dir() const { return dir_; }
+  std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+  void write(const std::string& name, const std::string& content) const;
+  std::string read(const std::string& name) const;
+  bool exists(const std::string& name) const;
+  void write_script(const std::string& name, const std::string& body) const;
+
+  RunResult run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+  RunResult run(const std::vector<std::string>& args, const std::string& input) const;
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// Lines of the fixed texts, for building expected screens.
+std::string banner();
+std::string table_heading();
+// A fit table line: " The WSS(  n*) is " with the two 14-character fields.
+std::string table_line(int n, bool marked, const std::string& wss, const std::string& best);
+// The screen after the table: count line, the fake editor's line, the final prompt.
+std::string screen_tail(const std::string& percent_field, int count);
+
+// The failure report's first two lines, with the line number left out:
+// e.g. "At line # of file dialogue.cpp (unit = 5, file = 'stdin')\n...".
+// Replaces every "At line <digits>" in `err` with "At line #" and drops the
+// backtrace frames after "Error termination. Backtrace:".
+std::string normalize_report(const std::string& err);
+
+}  // namespace e2e

@@ -1,0 +1,209 @@
+// Files and streams: permissions, openings that fail, the standard streams
+// redirected or closed, and writes that the system refuses.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "harness.hpp"
+#include "results_file.hpp"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string k12_5 = "   12.5000    ";
+
+std::string report(const std::string& locus, const std::string& reason) {
+  return "At line # of file " + locus + "\nWexla run-time error: " + reason +
+         "\n\nError termination. Backtrace:\n";
+}
+
+unsigned mode_of(const Sandbox& box, const std::string& name) {
+  struct stat st {};
+  ::stat(box.path(name).c_str(), &st);
+  return st.st_mode & 0777;
+}
+
+// A run that stops on its second model heading, so temp.OUT stays behind.
+std::string stopping_file() {
+  Results r;
+  r.header().fit("12.5").line("x").line(kModelHeading);
+  return r.text();
+}
+
+TEST(Connections, NewFilesGetTheModeLessTheMask) {
+  for (unsigned mask : {022u, 027u, 077u}) {
+    Sandbox box;
+    box.write("run1.OUT", stopping_file());
+    RunOptions options;
+    options.umask_value = mask;
+    RunResult r = box.run({"run1", "5"}, options);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(mode_of(box, "temp.OUT"), 0666u & ~mask);
+    EXPECT_EQ(mode_of(box, "WexlaP.OUT"), 0666u & ~mask);
+  }
+}
+
+TEST(Connections, ReadOnlyResultsFileIsReadNormally) {
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  fs::permissions(box.path("run1.OUT"), fs::perms::owner_read | fs::perms::group_read |
+                                            fs::perms::others_read);
+  RunOptions options;
+  options.input = "\n";
+  options.as_nobody = true;
+  RunResult r = box.run({"run1", "5"}, options);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
+                       screen_tail("  5.00    ", 1));
+}
+
+TEST(Connections, WriteOnlyResultsFileCannotBeRead) {
+  Sandbox box;
+  std::string text = Results().section("12.5").text();
+  box.write("run1.OUT", text);
+  fs::permissions(box.path("run1.OUT"), fs::perms::owner_write | fs::perms::group_write |
+                                            fs::perms::others_write);
+  RunOptions options;
+  options.as_nobody = true;
+  RunResult r = box.run({"run1", "5"}, options);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(normalize_report(r.err), report("fit_scan.cpp (unit = 10, file = 'run1.OUT')",
+                                            "Cannot read from file opened for WRITE"));
+  fs::permissions(box.path("run1.OUT"), fs::perms::owner_all);
+  EXPECT_EQ(box.read("run1.OUT"), text);
+}
+
+TEST(Connections, UnwritableScratchFileIsOpenedForReadingOnly) {
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  box.write("temp.OUT", "old scratch\n");
+  fs::permissions(box.path("temp.OUT"), fs::perms::owner_read | fs::perms::group_read |
+                                            fs::perms::others_read);
+  RunOptions options;
+  options.as_nobody = true;
+  RunResult r = box.run({"run1", "5"}, options);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(normalize_report(r.err), report("capture.cpp (unit = 11, file = 'temp.OUT')",
+                                            "Cannot write to file opened for READ"));
+  EXPECT_EQ(box.read("temp.OUT"), "old scratch\n");
+}
+
+TEST(Connections, FolderWhereNothingCanBeCreated) {
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  fs::permissions(box.dir(), fs::perms::owner_read | fs::perms::owner_exec |
+                                 fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+  RunOptions options;
+  options.as_nobody = true;
+  RunResult r = box.run({"run1", "5"}, options);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, banner() + table_heading());
+  EXPECT_EQ(normalize_report(r.err),
+            report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"));
+}
+
+TEST(Connections, ResultsFileRemovedAfterTheExistenceTest) {
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  RunOptions options;
+  options.input = "5\n";
+  options.wait_for = "Enter percent from Best WWW ";
+  options.meanwhile = [&] { fs::remove(box.path("run1.OUT")); };
+  RunResult r = box.run({"run1"}, options);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(normalize_report(r.err),
+            report("fit_scan.cpp (unit = 10)",
+                   "Cannot open file 'run1.OUT': No such file or directory"));
+  EXPECT_FALSE(box.exists("run1.OUT"));
+  EXPECT_FALSE(box.exists("temp.OUT"));
+}
+
+TEST(Connections, ReportStandsBeforeTextPendingForAFile) {
+  // Standard output and standard error are one regular file: the report is
+  // written at once, the screen text only when the run ends.
+  Sandbox box;
+  RunOptions options;
+  options.stdout_to_file = true;
+  options.stderr_to_stdout = true;
+  RunResult r = box.run({}, options);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(normalize_report(box.read("stdout.txt")),
+            report("dialogue.cpp (unit = 5, file = 'stdin')", "End of file") + banner() +
+                "Enter the OUT file name ");
+}
+
+TEST(Connections, StandardErrorClosedAtStart) {
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  RunOptions options;
+  options.input = "\n";
+  options.close_stderr = true;
+  RunResult r = box.run({"run1", "5"}, options);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
+                       screen_tail("  5.00    ", 1));
+  EXPECT_NE(box.read("WexlaP.OUT").find("(001) WSS ="), std::string::npos);
+}
+
+TEST(Connections, StandardInputClosedAtStart) {
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  RunOptions options;
+  options.close_stdin = true;
+  RunResult r = box.run({"run1", "5"}, options);
+  // Every file is complete; only the final read fails.
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(normalize_report(r.err),
+            report("wrap_up.cpp (unit = 5, file = 'stdin')", "Bad file descriptor"));
+  EXPECT_NE(box.read("WexlaP.OUT").find("(001) WSS ="), std::string::npos);
+  EXPECT_TRUE(box.exists("BEST.OUT"));
+  EXPECT_FALSE(box.exists("temp.OUT"));
+}
+
+TEST(Connections, StandardOutputClosedAtStart) {
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  RunOptions options;
+  options.close_stdout = true;
+  RunResult r = box.run({"run1", "5"}, options);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(normalize_report(r.err),
+            report("dialogue.cpp (unit = 6, file = 'stdout')", "Bad file descriptor"));
+}
+
+TEST(Connections, ScratchFileOnAFullDevice) {
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  box.write("BEST.OUT", "earlier best\n");
+  fs::create_symlink("/dev/full", box.path("temp.OUT"));
+  RunResult r = box.run({"run1", "5"}, "\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(normalize_report(r.err), report("capture.cpp (unit = 11, file = 'temp.OUT')",
+                                            "No space left on device"));
+  EXPECT_EQ(box.read("BEST.OUT"), "earlier best\n");
+}
+
+TEST(Connections, SummaryFileOnAFullDevice) {
+  Sandbox box;
+  Results results;
+  results.section("12.5");
+  box.write("run1.OUT", results.text());
+  fs::create_symlink("/dev/full", box.path("WexlaP.OUT"));
+  RunResult r = box.run({"run1", "5"}, "\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(normalize_report(r.err), report("summary.cpp", "No space left on device"));
+  // The table line came before the failing heading; the scratch file keeps
+  // every record written up to the failure.
+  EXPECT_EQ(r.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5));
+  std::string scratch = box.read("temp.OUT");
+  EXPECT_EQ(scratch.size() % 81, 0u);
+  EXPECT_NE(scratch.find(kModelHeading), std::string::npos);
+}
+
+}  // namespace
+}  // namespace e2e

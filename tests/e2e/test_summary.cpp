@@ -1,0 +1,134 @@
+// The parameter summary "WexlaP.OUT": a numbered heading per fit and the
+// first lines of its parameter block.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "harness.hpp"
+#include "results_file.hpp"
+
+namespace e2e {
+namespace {
+
+std::string heading(int inc, const std::string& wss_field) {
+  char number[8];
+  std::snprintf(number, sizeof number, "%03d", inc);
+  return kModelHeading + " (" + number + ") WSS =" + wss_field + "\n";
+}
+
+std::string summary_of(const std::string& results_text, const std::string& old = "") {
+  Sandbox box;
+  box.write("run1.OUT", results_text);
+  if (!old.empty()) box.write("WexlaP.OUT", old);
+  RunResult r = box.run({"run1", "5"}, "\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  return box.exists("WexlaP.OUT") ? box.read("WexlaP.OUT") : "<none>";
+}
+
+TEST(Summary, HeadingAndBlockForEveryFit) {
+  Results r;
+  r.section("20.25").section("12.5");
+  EXPECT_EQ(summary_of(r.text()), heading(1, "   20.2500    ") + summary_block() +
+                                      heading(2, "   12.5000    ") + summary_block());
+}
+
+TEST(Summary, SeventhFitWithTwelveAndAHalf) {
+  Results r;
+  for (int i = 0; i < 6; ++i) r.section("20.25");
+  r.section("12.5");
+  std::string summary = summary_of(r.text());
+  std::string expected = heading(7, "   12.5000    ");
+  EXPECT_NE(summary.find(expected), std::string::npos) << summary;
+  EXPECT_EQ(expected.substr(expected.size() - 27),
+            " (007) WSS =   12.5000    \n");
+}
+
+TEST(Summary, HeadingCarriesTheWholeModelHeadingLine) {
+  Results r;
+  r.header().line(wss_line("12.5"));
+  for (int i = 0; i < 7; ++i) r.line("filler");
+  r.line("Fit 3: Model and Parameter Definition (two compartments)     ");
+  r.line("a").line("b").line("c").line("d").line("e)").line("f");
+  EXPECT_EQ(summary_of(r.text()),
+            "Fit 3: Model and Parameter Definition (two compartments) (001) WSS =   12.5000    \n" +
+                record80("a").substr(0, 38) + "\n" + record80("b").substr(0, 38) + "\n" +
+                record80("c").substr(0, 38) + "\n" + record80("d").substr(0, 38) + "\n" +
+                record80("e)").substr(0, 38) + "\n" + record80("f").substr(0, 38) + "\n");
+}
+
+TEST(Summary, BlockOfFiveLinesWhenTheFifthHasNoParenthesis) {
+  Results r;
+  r.header().fit("12.5", 1).line("").line("ignored");
+  std::string blank38(38, ' ');
+  std::string lines = summary_block(1);
+  EXPECT_EQ(summary_of(r.text()), heading(1, "   12.5000    ") + lines + blank38 + "\n");
+}
+
+TEST(Summary, LongLinesAreCutAtThirtyEight) {
+  Results r;
+  r.header().line(wss_line("12.5"));
+  for (int i = 0; i < 7; ++i) r.line("filler");
+  r.line(kModelHeading);
+  std::string long_line = std::string(50, 'x') + ")";
+  for (int i = 0; i < 5; ++i) r.line(long_line);
+  r.line("end");
+  std::string summary = summary_of(r.text());
+  std::string x38 = std::string(38, 'x') + "\n";
+  EXPECT_EQ(summary, heading(1, "   12.5000    ") + x38 + x38 + x38 + x38 + x38 +
+                         record80("end").substr(0, 38) + "\n");
+}
+
+TEST(Summary, ModelHeadingInsideABlockStartsANewHeading) {
+  Results r;
+  r.header().line(wss_line("12.5")).line(wss_line("20.25"));
+  for (int i = 0; i < 6; ++i) r.line("f)");
+  r.line(kModelHeading).line(kModelHeading).line("x").line("y").line("z").line("w").line("v");
+  EXPECT_EQ(summary_of(r.text()), heading(1, "   12.5000    ") + heading(2, "   20.2500    ") +
+                                      "x" + std::string(37, ' ') + "\ny" +
+                                      std::string(37, ' ') + "\nz" + std::string(37, ' ') +
+                                      "\nw" + std::string(37, ' ') + "\nv" +
+                                      std::string(37, ' ') + "\n");
+}
+
+TEST(Summary, OldFileIsCutAfterTheFirstRecord) {
+  std::string old;
+  for (int i = 0; i < 10; ++i) old += "old summary record " + std::to_string(i) + "\n";
+  Results r;
+  r.section("12.5");
+  EXPECT_EQ(summary_of(r.text(), old), heading(1, "   12.5000    ") + summary_block());
+}
+
+TEST(Summary, NoModelHeadingKeepsAnOldFile) {
+  std::string old;
+  for (int i = 0; i < 10; ++i) old += "old summary record " + std::to_string(i) + "\n";
+  EXPECT_EQ(summary_of(Results().header().line("no fit").text(), old), old);
+  EXPECT_EQ(summary_of(Results().header().line("no fit").text()), "");
+}
+
+TEST(Summary, StopKeepsTheRecordsWrittenSoFar) {
+  Sandbox box;
+  Results r;
+  r.header().fit("12.5").line("x").line(kModelHeading);
+  box.write("run1.OUT", r.text());
+  RunResult run = box.run({"run1", "5"}, "");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(box.read("WexlaP.OUT"), heading(1, "   12.5000    ") + summary_block());
+}
+
+TEST(Summary, StandardErrorOnTheSummaryFileIsRefused) {
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  box.write("WexlaP.OUT", "old\n");
+  RunOptions options;
+  options.input = "\n";
+  options.stderr_file = "WexlaP.OUT";
+  RunResult r = box.run({"run1", "5"}, options);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(normalize_report(box.read("WexlaP.OUT")),
+            "old\nAt line # of file summary.cpp\n"
+            "Wexla run-time error: Cannot change STATUS parameter in OPEN statement\n\n"
+            "Error termination. Backtrace:\n");
+}
+
+}  // namespace
+}  // namespace e2e
