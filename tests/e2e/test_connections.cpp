@@ -150,6 +150,23 @@ TEST(Connections, StandardErrorClosedAtStart) {
   EXPECT_NE(box.read("WexlaP.OUT").find("(001) WSS ="), std::string::npos);
 }
 
+TEST(Connections, FilesNeverTakeTheStandardDescriptors) {
+  // With descriptor 2 closed, the results file would be given descriptor 2
+  // by the system; the report of the failure below must not land in it.
+  Sandbox box;
+  Results results;
+  results.header().fit("12.5x");
+  box.write("run1.OUT", results.text());
+  RunOptions options;
+  options.close_stderr = true;
+  RunResult r = box.run({"run1", "5"}, options);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(box.read("run1.OUT"), results.text());
+  for (const char* name : {"temp.OUT", "WexlaP.OUT"}) {
+    EXPECT_EQ(box.read(name).find("run-time error"), std::string::npos) << name;
+  }
+}
+
 TEST(Connections, StandardInputClosedAtStart) {
   Sandbox box;
   box.write("run1.OUT", Results().section("12.5").text());

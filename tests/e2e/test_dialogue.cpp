@@ -2,6 +2,7 @@
 // loop, the percentage, the table heading, and the end of input at prompts.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <regex>
 #include <string>
 
@@ -49,6 +50,15 @@ TEST(Dialogue, ExtraArgumentsAreIgnored) {
   EXPECT_EQ(r.out, banner() + kHeading + tail_without_fits("  5.00    "));
 }
 
+// A readable test name from a case's text: its letters and digits.
+std::string case_name(std::size_t index, const char* text) {
+  std::string name = std::to_string(index) + "_";
+  for (const char* c = text; *c; ++c) {
+    if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+  }
+  return name;
+}
+
 struct NameCase {
   const char* typed;
   const char* file;  // the name the run must find
@@ -76,7 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
                     // 30 characters leave room for ".O" only.
                     NameCase{"abcdefghijabcdefghijabcdefghij", "abcdefghijabcdefghijabcdefghij.O"},
                     NameCase{"abcdefghijabcdefghijabcdefghi", "abcdefghijabcdefghijabcdefghi.OU"},
-                    NameCase{"abcdefghijabcdefghijabcdefgh", "abcdefghijabcdefghijabcdefgh.OUT"}));
+                    NameCase{"abcdefghijabcdefghijabcdefgh", "abcdefghijabcdefghijabcdefgh.OUT"}),
+    [](const testing::TestParamInfo<NameCase>& info) {
+      return case_name(info.index, info.param.typed);
+    });
 
 TEST(Dialogue, LongFirstArgumentIsCutBeforeTheDotIsSought) {
   Sandbox box;
@@ -149,7 +162,10 @@ INSTANTIATE_TEST_SUITE_P(
                     PercentCase{"12345678901234567", " 0.123E+14"},
                     PercentCase{"00000000000005x", "  5.00    "},
                     PercentCase{"nan", "       NaN"}, PercentCase{"-inf", " 0.100E-02"},
-                    PercentCase{"inf", "  Infinity"}));
+                    PercentCase{"inf", "  Infinity"}),
+    [](const testing::TestParamInfo<PercentCase>& info) {
+      return case_name(info.index, info.param.text);
+    });
 
 TEST(Dialogue, EmptyPercentAnswerBecomesTheSmallestWindow) {
   Sandbox box;

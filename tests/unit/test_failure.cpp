@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <new>
+
+#include "textio/failure.hpp"
+#include "textio/stop.hpp"
+#include "textio/units.hpp"
+
+namespace wexla {
+namespace {
+
+TEST(FailureDeathTest, MemoryExhaustionEndsWithStatusOne) {
+  EXPECT_EXIT(out_of_memory(), testing::ExitedWithCode(1),
+              "^Operating system error: Cannot allocate memory\n"
+              "Memory allocation failed\n\n"
+              "Error termination. Backtrace:\n#0  0x");
+}
+
+TEST(FailureDeathTest, AllocationFailureReachesTheReport) {
+  EXPECT_EXIT(
+      {
+        install_failure_handlers();
+        std::new_handler handler = std::get_new_handler();
+        if (handler != nullptr) handler();
+      },
+      testing::ExitedWithCode(1), "Memory allocation failed\n");
+}
+
+TEST(FailureDeathTest, ReportLayouts) {
+  EXPECT_EXIT(generate_error(Where::current(), {5, "stdin"}, "End of file"),
+              testing::ExitedWithCode(2),
+              "^At line [0-9]+ of file test_failure.cpp \\(unit = 5, file = 'stdin'\\)\n"
+              "Wexla run-time error: End of file\n\nError termination. Backtrace:\n#0  ");
+  EXPECT_EXIT(generate_error(Where::current(), {10, {}}, "Cannot open file 'x': y"),
+              testing::ExitedWithCode(2),
+              "^At line [0-9]+ of file test_failure.cpp \\(unit = 10\\)\n");
+  EXPECT_EXIT(generate_error(Where::current(), {0, "WexlaP.OUT"}, "reason"),
+              testing::ExitedWithCode(2), "^At line [0-9]+ of file test_failure.cpp\n");
+}
+
+TEST(FailureDeathTest, StopWritesTheNoteOnlyForRaisedFlags) {
+  EXPECT_EXIT(
+      {
+        std::feclearexcept(FE_ALL_EXCEPT);
+        stop_string();
+      },
+      testing::ExitedWithCode(0), "^$");
+  EXPECT_EXIT(
+      {
+        std::feclearexcept(FE_ALL_EXCEPT);
+        std::feraiseexcept(FE_UNDERFLOW | FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_INEXACT);
+        stop_string();
+      },
+      testing::ExitedWithCode(0),
+      "^Note: The following floating-point exceptions are signalling: IEEE_INVALID_FLAG "
+      "IEEE_DIVIDE_BY_ZERO IEEE_OVERFLOW_FLAG IEEE_UNDERFLOW_FLAG\n$");
+  EXPECT_EXIT(
+      {
+        std::feclearexcept(FE_ALL_EXCEPT);
+        std::feraiseexcept(FE_INEXACT);
+        stop_string();
+      },
+      testing::ExitedWithCode(0), "^$");
+}
+
+}  // namespace
+}  // namespace wexla
