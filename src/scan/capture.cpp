@@ -7,6 +7,7 @@ namespace wexla {
 namespace {
 
 const TextField<32> oname{"temp.OUT"};
+const TextField<32> best_name{"BEST.OUT"};
 
 // BEST.OUT is only ever written by this copy, so it always holds a whole
 // section or is left as it was.
@@ -18,16 +19,19 @@ void copy_best() {
 }  // namespace
 
 void open_scratch() {
-  // Cutting the results file while it is being read would destroy it.
+  // Cutting the results file while it is being read would destroy it, and
+  // so would copying a section over it.
   if (names_connected_file(dat_in, oname.view())) {
     fail_open(dat_ou, oname.trimmed(), "it is the results file being read", Where::current());
+  }
+  if (names_connected_file(dat_in, best_name.view())) {
+    fail_open(dat_ou, best_name.trimmed(), "it is the results file being read", Where::current());
   }
   st_open(dat_ou, oname.view(), OpenStatus::unknown);
 }
 
-void section_header_step(FitScan& scan) {
-  if (string_index(scan.line.view(), scan.key0.trimmed()) == 0) return;
-  if (string_index(scan.line_at(2).view(), scan.key1.trimmed()) != 0) return;
+void section_header_found(FitScan& scan, const ScanKeys& keys) {
+  if (string_index(scan.line_at(2).view(), keys.statistics) != 0) return;
   st_close(dat_ou);
   if (scan.flag0 == 1) {
     copy_best();
@@ -37,7 +41,7 @@ void section_header_step(FitScan& scan) {
 }
 
 void append_line(const FitScan& scan) {
-  write_record(dat_ou, kWholeRecord, scan.line.view());
+  write_record(dat_ou, kWholeRecord, scan.line0().view());
 }
 
 void finish_capture(FitScan& scan) {

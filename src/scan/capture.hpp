@@ -13,8 +13,12 @@ void open_scratch();
 
 // At a section header not preceded two lines above by the closing
 // statistics: close the scratch file, copy it when it holds the best fit,
-// and open it afresh.
-void section_header_step(FitScan& scan);
+// and open it afresh. The search for the header, made on every line, is
+// inline; the rest is not.
+void section_header_found(FitScan& scan, const ScanKeys& keys);
+inline void section_header_step(FitScan& scan, const ScanKeys& keys) {
+  if (string_index(scan.line0().view(), keys.header) != 0) section_header_found(scan, keys);
+}
 
 // Writes the line, exactly 80 characters, as one scratch record.
 void append_line(const FitScan& scan);

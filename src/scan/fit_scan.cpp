@@ -1,5 +1,7 @@
 #include "scan/fit_scan.hpp"
 
+#include <cstring>
+
 #include "scan/capture.hpp"
 #include "scan/summary.hpp"
 #include "textio/fp_compare.hpp"
@@ -20,8 +22,9 @@ constexpr std::string_view kFitResult = "Final WSS";
 
 // A model heading ends a fit: its WSS stands on the "Final WSS" line eight
 // lines above. Prints the fit's table line and stores the WSS.
-void model_heading_step(FitScan& scan, SummaryWriter& summary, std::string_view dname) {
-  if (string_index(scan.line.view(), scan.key2.trimmed()) == 0) return;
+void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summary,
+                        std::string_view dname) {
+  if (string_index(scan.line0().view(), keys.heading) == 0) return;
   const Line& line8 = scan.line_at(8);
   if (string_index(line8.view(), kFitResult) == 0) {
     write_record(kUnitStdout, kNotNormal, dname.substr(0, string_len_trim(dname)));
@@ -42,11 +45,32 @@ void model_heading_step(FitScan& scan, SummaryWriter& summary, std::string_view 
   ++scan.n;
 }
 
+// Blanks, digits and lower-case letters fill most lines; other bytes make
+// the better common byte.
+bool is_common_in_text(char c) {
+  return c == kBlank || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
+}
+
 }  // namespace
 
-void FitScan::push_line() {
-  newest = (newest + 1) % window.size();
-  window[newest] = line;
+ScanKeys trimmed_keys(const FitScan& scan) {
+  ScanKeys keys{scan.key0.trimmed(), scan.key1.trimmed(), scan.key2.trimmed()};
+  // An empty key is found in every line, so then no line may be passed over.
+  if (keys.header.empty() || keys.heading.empty()) return keys;
+  for (bool rare_only : {true, false}) {
+    for (char c : keys.header) {
+      if (keys.heading.find(c) == std::string_view::npos) continue;
+      if (rare_only && is_common_in_text(c)) continue;
+      keys.has_common = true;
+      keys.common = c;
+      return keys;
+    }
+  }
+  return keys;
+}
+
+bool may_hold_key(const Line& line, const ScanKeys& keys) {
+  return !keys.has_common || std::memchr(line.chars.data(), keys.common, Line::width) != nullptr;
 }
 
 void run_scan(std::string_view fname, std::string_view dname, FitScan& scan,
@@ -54,12 +78,14 @@ void run_scan(std::string_view fname, std::string_view dname, FitScan& scan,
   st_open(dat_in, fname, OpenStatus::old_file);
   open_scratch();
   open_summary();
-  while (read_record_or_end(dat_in, kWholeRecord, scan.line.span())) {
+  const ScanKeys keys = trimmed_keys(scan);
+  while (read_record_or_end(dat_in, kWholeRecord, scan.next_line().span())) {
     scan.push_line();
-    section_header_step(scan);
+    const bool keyed = may_hold_key(scan.line0(), keys);
+    if (keyed) section_header_step(scan, keys);
     append_line(scan);
-    model_heading_step(scan, summary, dname);
-    summary_step(summary, scan.line, scan.wss);
+    if (keyed) model_heading_step(scan, keys, summary, dname);
+    summary_step(summary, scan.line0(), scan.wss);
   }
 }
 

@@ -20,7 +20,9 @@ inline constexpr int dat_in = 10;  // the results file
 inline constexpr int dat_ou = 11;  // the scratch file
 
 struct FitScan {
-  Line line;                     // the line just read
+  // The answer to the final prompt. During the scan the line just read is
+  // line0 of the window: it is read straight into its place in the ring.
+  Line line;
   std::array<Line, 9> window{};  // ring of line0 .. line8
   std::size_t newest = 0;        // where line0 stands in the ring
   TextField<40> key0{"FINAL OUTPUT FROM Kalvor"};
@@ -34,8 +36,30 @@ struct FitScan {
 
   // line0 is the line just read, line8 the one eight lines above it.
   const Line& line_at(std::size_t k) const { return window[(newest + 9 - k) % 9]; }
-  void push_line();
+  const Line& line0() const { return window[newest]; }
+  // Where the next line is read: the place of line8, which the push turns
+  // into line0, so that no line is copied within the window.
+  Line& next_line() { return window[newest == 8 ? 0 : newest + 1]; }
+  void push_line() { newest = newest == 8 ? 0 : newest + 1; }
 };
+
+// The keys as they are searched for, trailing blanks removed. They do not
+// change during a scan, so they are trimmed once and not at every line.
+struct ScanKeys {
+  std::string_view header;      // key0, the section header
+  std::string_view statistics;  // key1, the closing statistics
+  std::string_view heading;     // key2, the model heading
+  // A byte that both the header and the heading key hold, when there is one
+  // ("P" for the program's keys): a line without it holds neither key.
+  bool has_common = false;
+  char common = 0;
+};
+ScanKeys trimmed_keys(const FitScan& scan);
+
+// False when the line cannot hold the header or the heading key. Every line
+// is searched for both keys; one search for their common byte spares most
+// lines both searches.
+bool may_hold_key(const Line& line, const ScanKeys& keys);
 
 // Opens the results file, the scratch file and the summary file, then reads
 // the results file to its end. `dname` is the name as the operator gave it,

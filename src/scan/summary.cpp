@@ -24,7 +24,7 @@ void open_summary() {
   st_open(kSummaryUnit, pname.view(), OpenStatus::unknown);
 }
 
-void summary_step(SummaryWriter& summary, const Line& line, float wss) {
+void summary_write_step(SummaryWriter& summary, const Line& line, float wss) {
   switch (summary.flag2) {
     case 0:
       return;

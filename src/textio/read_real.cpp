@@ -11,6 +11,9 @@ namespace wexla {
 namespace {
 
 constexpr int kMaxExponent = 9999;
+// A written exponent is held up to this bound, so that subtracting any d a
+// format allows (at most 256) cannot bring a huge one back within range.
+constexpr long kExponentCap = 1000000000;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -148,7 +151,7 @@ bool read_real_field(std::string_view field, int d, float& target) {
       char c = field[at];
       if (is_digit(c)) {
         exponent = exponent * 10 + (c - '0');
-        if (exponent > kMaxExponent) exponent = kMaxExponent + 1;  // refused below
+        if (exponent > kExponentCap) exponent = kExponentCap;  // refused below
       } else if (c != ' ') {
         return false;
       }

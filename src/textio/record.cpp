@@ -17,15 +17,17 @@ UnitRef unit_ref(const Statement& s) { return s.unit ? s.unit->ref() : UnitRef{}
   generate_error(s.where, unit_ref(s), reason);
 }
 
-Connection& connection(int number, Where where) {
-  Connection* c = find_unit(number);
-  if (c == nullptr) {
-    char reason[64];
-    std::snprintf(reason, sizeof reason, "Unit %d is not connected", number);
-    generate_error(where, {number, {}}, reason);
-  }
-  return *c;
+}  // namespace
+
+// The failures below are kept out of line so that the checks on the path
+// every statement takes stay small.
+void fail_not_connected(int number, Where where) {
+  char reason[64];
+  std::snprintf(reason, sizeof reason, "Unit %d is not connected", number);
+  generate_error(where, {number, {}}, reason);
 }
+
+namespace {
 
 const char* kind_name(ItemKind kind) {
   switch (kind) {
@@ -37,23 +39,29 @@ const char* kind_name(ItemKind kind) {
   }
 }
 
+[[noreturn, gnu::noinline, gnu::cold]] void fail_no_item(const Statement& s) {
+  char reason[96];
+  std::snprintf(reason, sizeof reason, "No format item left for value %d", s.values);
+  fail(s, reason);
+}
+
+[[noreturn, gnu::noinline, gnu::cold]] void fail_item_kind(const Statement& s,
+                                                           const char* value_kind, ItemKind kind) {
+  char reason[96];
+  std::snprintf(reason, sizeof reason, "Value %d is %s but its format item is %s", s.values,
+                value_kind, kind_name(kind));
+  fail(s, reason);
+}
+
 // The next data item, which must be of one of the kinds a value can take.
 const FormatItem& data_item(Statement& s, const char* value_kind, bool text, bool integer,
                             bool real) {
   ++s.values;
-  char reason[96];
-  if (s.next >= s.format->count) {
-    std::snprintf(reason, sizeof reason, "No format item left for value %d", s.values);
-    fail(s, reason);
-  }
+  if (s.next >= s.format->count) fail_no_item(s);
   const FormatItem& item = s.format->items[s.next];
   bool fits = (item.kind == ItemKind::text && text) || (item.kind == ItemKind::integer && integer) ||
               ((item.kind == ItemKind::general || item.kind == ItemKind::fixed) && real);
-  if (!fits) {
-    std::snprintf(reason, sizeof reason, "Value %d is %s but its format item is %s", s.values,
-                  value_kind, kind_name(item.kind));
-    fail(s, reason);
-  }
+  if (!fits) fail_item_kind(s, value_kind, item.kind);
   return item;
 }
 
@@ -131,6 +139,35 @@ void end_of_file(Statement& s) {
   s.end_of_file = true;
 }
 
+// The line feed that ends the current record, if the input at hand holds
+// it. It is searched for once per record, over all of that input, so that
+// the skip at the end of the statement needs no second search.
+const char* record_line_feed(Statement& s, std::span<const char> in) {
+  if (s.line_feed == nullptr) {
+    s.line_feed = static_cast<const char*>(std::memchr(in.data(), '\n', in.size()));
+  }
+  return s.line_feed;
+}
+
+// Offset in `in` of the end of a text field of at most `limit` characters:
+// the line feed, an earlier carriage return, or `limit`. Input without any
+// carriage return is not searched for one.
+std::size_t line_stop(Statement& s, std::span<const char> in, std::size_t limit) {
+  const char* p = in.data();
+  const char* lf = record_line_feed(s, in);
+  std::size_t n = lf ? std::min(limit, static_cast<std::size_t>(lf - p)) : limit;
+  if (!s.unit->in_has_cr) return n;
+  const void* cr = std::memchr(p, '\r', n);
+  return cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - p) : n;
+}
+
+// As line_stop, and a comma ends a number field too. Number fields are short.
+std::size_t number_stop(const char* p, std::size_t limit) {
+  std::size_t n = 0;
+  while (n < limit && p[n] != '\n' && p[n] != '\r' && p[n] != ',') ++n;
+  return n;
+}
+
 // Takes up to `width` characters of the current record of a file or
 // terminal connection into `field` (or skips them when `field` is null). The
 // field ends early at a line end, at the end of the file, or, for a number,
@@ -145,13 +182,8 @@ std::size_t take_field(Statement& s, char* field, std::size_t width, bool number
       break;
     }
     std::size_t limit = std::min(width - got, in.size());
-    std::size_t n = 0;
     const char* p = in.data();
-    if (number) {
-      while (n < limit && p[n] != '\n' && p[n] != '\r' && p[n] != ',') ++n;
-    } else {
-      while (n < limit && p[n] != '\n' && p[n] != '\r') ++n;
-    }
+    std::size_t n = number ? number_stop(p, limit) : line_stop(s, in, limit);
     if (field != nullptr && n > 0) std::memcpy(field + got, p, n);
     got += n;
     s.taken += n;
@@ -168,6 +200,35 @@ std::size_t take_field(Statement& s, char* field, std::size_t width, bool number
     }
   }
   return got;
+}
+
+// A text field of `width` characters at most the target's length, from a
+// file or terminal: it lands at the start of the target and blanks fill the
+// rest. At the end of the file the target keeps its value.
+void take_text(Statement& s, std::span<char> target, std::size_t width) {
+  std::size_t got = take_field(s, target.data(), width, false);
+  if (s.end_of_file) return;
+  std::memset(target.data() + got, ' ', target.size() - got);
+}
+
+// The common case of reading a whole record into a text target: the record
+// and its line feed lie in the input at hand, which holds no carriage
+// return. The target takes the line cut or blank-padded to its length, and
+// everything up to and including the line feed is consumed, as the field
+// and the skip at the end of the statement would. False, with nothing
+// taken, when the case does not apply.
+bool take_whole_line(Connection& c, std::span<char> target, Where where) {
+  std::span<const char> in = unit_input(c, where);
+  if (in.empty() || c.in_has_cr || target.empty()) return false;
+  const void* lf = std::memchr(in.data(), '\n', in.size());
+  if (lf == nullptr) return false;
+  std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - in.data());
+  // Blanks over the whole target, then the line: a fill of the varying rest
+  // alone would take a differently sized path for every line.
+  std::memset(target.data(), ' ', target.size());
+  std::memcpy(target.data(), in.data(), std::min(length, target.size()));
+  unit_consume(c, length + 1);
+  return true;
 }
 
 // Takes the next `width` characters of an in-memory record as they stand.
@@ -196,12 +257,12 @@ void skip_record(Statement& s) {
       if (s.taken == 0) end_of_file(s);
       return;
     }
-    const void* lf = std::memchr(in.data(), '\n', in.size());
+    const char* lf = record_line_feed(s, in);
     if (lf == nullptr) {
       unit_consume(c, in.size());
       continue;
     }
-    unit_consume(c, static_cast<std::size_t>(static_cast<const char*>(lf) - in.data()) + 1);
+    unit_consume(c, static_cast<std::size_t>(lf - in.data()) + 1);
     s.line_end_met = true;
   }
 }
@@ -221,6 +282,7 @@ void advance_read(Statement& s) {
         if (!s.unit) fail(s, "End of record");
         skip_record(s);
         s.line_end_met = false;
+        s.line_feed = nullptr;
         s.taken = 0;
         break;
       default:
@@ -240,7 +302,7 @@ void begin_read(Statement& s, const Format& format, Where where) {
 // --- Output statements ---------------------------------------------------
 
 void st_write(Statement& s, int unit, const Format& format, Where where) {
-  s.unit = &connection(unit, where);
+  s.unit = &statement_unit(unit, where);
   unit_begin_write(*s.unit, where);
   begin_write(s, format, where);
 }
@@ -310,7 +372,7 @@ void st_write_done(Statement& s) {
 // --- Input statements ----------------------------------------------------
 
 void st_read(Statement& s, int unit, const Format& format, bool end_branch, Where where) {
-  s.unit = &connection(unit, where);
+  s.unit = &statement_unit(unit, where);
   s.end_branch = end_branch;
   unit_begin_read(*s.unit, where);
   begin_read(s, format, where);
@@ -329,11 +391,8 @@ void transfer_character(Statement& s, std::span<char> target) {
   std::size_t width = item.has_width ? item.width : target.size();
   if (s.unit) {
     if (width <= target.size()) {
-      // The field lands at the start of the target; blanks fill the rest.
-      char* start = target.data();
-      std::size_t got = take_field(s, start, width, false);
+      take_text(s, target, width);
       if (s.end_of_file) return;
-      std::memset(start + got, ' ', target.size() - got);
     } else {
       // A field wider than the target: its last characters are kept.
       char field[kMaxTextWidth];
@@ -377,7 +436,24 @@ void transfer_real(Statement& s, float& target) {
 bool st_read_done(Statement& s) {
   if (s.unit && !s.end_of_file) skip_record(s);
   s.line_end_met = false;
+  s.line_feed = nullptr;
   return s.end_of_file;
+}
+
+// --- Whole-record statements ---------------------------------------------
+// Each does what the statements above do for a format of one A item without
+// a width, with the walk of that format left out.
+
+bool read_text_record(int unit, std::span<char> target, bool end_branch, Where where) {
+  Connection& c = statement_unit(unit, where);
+  unit_begin_read(c, where);
+  if (take_whole_line(c, target, where)) return false;
+  Statement s;
+  s.where = where;
+  s.unit = &c;
+  s.end_branch = end_branch;
+  take_text(s, target, target.size());
+  return st_read_done(s);
 }
 
 }  // namespace wexla

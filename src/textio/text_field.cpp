@@ -11,10 +11,18 @@ std::size_t string_len_trim(std::string_view text) {
   return length;
 }
 
-int string_index(std::string_view text, std::string_view key) {
-  if (key.empty()) return 1;
-  std::size_t at = text.find(key);
-  return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
+int string_index_from(std::string_view text, std::string_view key, const char* at) {
+  const char* const last = text.data() + (text.size() - key.size());
+  for (;;) {
+    if (std::memcmp(at + 1, key.data() + 1, key.size() - 1) == 0) {
+      return static_cast<int>(at - text.data()) + 1;
+    }
+    if (at == last) return 0;
+    ++at;
+    std::size_t left = static_cast<std::size_t>(last - at) + 1;
+    at = static_cast<const char*>(std::memchr(at, key.front(), left));
+    if (at == nullptr) return 0;
+  }
 }
 
 void assign_text(std::span<char> target, std::string_view value) {

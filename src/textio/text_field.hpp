@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -30,8 +31,17 @@ struct TextField {
 std::size_t string_len_trim(std::string_view text);
 
 // Position, counted from 1, of the first occurrence of `key` in `text`;
-// 0 when there is none. An empty key is found at position 1.
-int string_index(std::string_view text, std::string_view key);
+// 0 when there is none. An empty key is found at position 1. The scanner
+// searches every line for two keys and most lines hold neither key's first
+// character, so that case is one inline memchr.
+int string_index_from(std::string_view text, std::string_view key, const char* candidate);
+inline int string_index(std::string_view text, std::string_view key) {
+  if (key.empty()) return 1;
+  if (key.size() > text.size()) return 0;
+  const void* candidate = std::memchr(text.data(), key.front(), text.size() - key.size() + 1);
+  if (candidate == nullptr) return 0;
+  return string_index_from(text, key, static_cast<const char*>(candidate));
+}
 
 // Fills `target` with `a` followed by `b`, cut at its width or blank-padded.
 void concat_string(std::span<char> target, std::string_view a, std::string_view b);

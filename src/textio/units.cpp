@@ -89,6 +89,23 @@ void write_piece(Connection& c, const char* data, std::size_t length, Where wher
   }
 }
 
+// Hands on a record built in place: the same rules as write_piece, for a
+// piece that already stands right after the pending bytes and fits there.
+void take_in_place(Connection& c, Where where) {
+  std::size_t length = c.record_length;
+  if (length == 0) return;
+  if (c.in_length > 0) drop_read_ahead(c);
+  c.position += length;
+  if (c.out_pending > 0 || length <= c.flush_threshold) {
+    c.out_pending += length;
+    return;
+  }
+  // More than the threshold arriving at an empty buffer is written directly.
+  if (int error = write_all(c.descriptor, c.out, length)) {
+    generate_error(where, c.ref(), std::strerror(error));
+  }
+}
+
 Connection* free_slot() {
   for (Connection& c : connection_table().units) {
     if (!c.connected) return &c;
@@ -102,6 +119,7 @@ void record_connection(Connection& c, int number, int fd, std::string_view name,
   bool known = ::fstat(fd, &st) == 0;
   c.connected = true;
   c.number = number;
+  if (number >= 0 && number < kDirectNumbers) connection_table().by_number[number] = &c;
   c.file_name_length = std::min(name.size(), kMaxFileName);
   std::memcpy(c.file_name, name.data(), c.file_name_length);
   c.descriptor = fd;
@@ -116,8 +134,10 @@ void record_connection(Connection& c, int number, int fd, std::string_view name,
   c.out_capacity = kBufferSize;
   c.flush_threshold = kFlushThreshold;
   c.record_length = 0;
+  c.record_in_out = c.buffered;
   c.in_at = c.in_length = 0;
   c.in_eof = false;
+  c.in_has_cr = false;
 }
 
 // Ends a connection: pending output written, descriptor closed (never 0-2).
@@ -128,6 +148,7 @@ int release(Connection& c) {
     error = errno;
   }
   c.connected = false;
+  if (c.number >= 0 && c.number < kDirectNumbers) connection_table().by_number[c.number] = nullptr;
   return error;
 }
 
@@ -141,12 +162,14 @@ int open_retry(const char* name, int flags) {
 
 bool lacks_permission(int error) { return error == EACCES || error == EPERM; }
 
+bool names_fifo(const char* name) {
+  struct stat st {};
+  return ::stat(name, &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
 }  // namespace
 
-ConnectionTable& connection_table() {
-  static ConnectionTable table;
-  return table;
-}
+ConnectionTable the_connection_table;
 
 void start_units() {
   ConnectionTable& t = connection_table();
@@ -160,7 +183,7 @@ void start_units() {
   t.units[2].at_end = true;
 }
 
-Connection* find_unit(int number) {
+Connection* find_unit_by_search(int number) {
   for (Connection& c : connection_table().units) {
     if (c.connected && c.number == number) return &c;
   }
@@ -201,17 +224,29 @@ void st_open(int number, std::string_view name, OpenStatus status, Where where) 
   if (path.error != 0) fail_open(number, name, std::strerror(path.error), where);
 
   int create = status == OpenStatus::unknown ? O_CREAT : 0;
-  Action action = Action::read_write;
-  int fd = open_retry(path.text, O_RDWR | create);
+  // A FIFO is never opened for reading and writing at once: a reader that
+  // held the write end itself would never see the end of the data, and a
+  // writer that held the read end would lose its records when it closes, or
+  // wait forever once the pipe is full. An existing file is read, so its
+  // FIFO is opened read-only; any other is written, so write-only. No
+  // attempt waits for the other end: a FIFO that nobody writes reads as
+  // empty, and one that nobody reads cannot be opened for writing.
+  bool fifo = names_fifo(path.text);
+  bool to_read = status == OpenStatus::old_file;
+  int no_wait = fifo ? O_NONBLOCK : 0;
+  Action action = !fifo ? Action::read_write : to_read ? Action::read_only : Action::write_only;
+  int access = !fifo ? O_RDWR : to_read ? O_RDONLY : O_WRONLY;
+  int fd = open_retry(path.text, access | create | no_wait);
   if (fd < 0 && (lacks_permission(errno) || errno == EROFS)) {
     action = Action::read_only;
-    fd = open_retry(path.text, O_RDONLY);
+    fd = open_retry(path.text, O_RDONLY | no_wait);
     if (fd < 0 && (lacks_permission(errno) || errno == ENOENT)) {
       action = Action::write_only;
-      fd = open_retry(path.text, O_WRONLY | create);
+      fd = open_retry(path.text, O_WRONLY | create | no_wait);
     }
   }
   if (fd < 0) fail_open(number, name, std::strerror(errno), where);
+  if (fifo) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
   // A standard stream closed at start must not be taken over by a file.
   if (fd <= 2) {
@@ -242,19 +277,18 @@ void flush_all_units(Where where) {
   }
 }
 
-void unit_begin_write(Connection& c, Where where) {
-  if (c.action == Action::read_only) {
-    generate_error(where, c.ref(), "Cannot write to file opened for READ");
-  }
+void fail_access(Connection& c, Where where, bool writing) {
+  generate_error(
+      where, c.ref(),
+      writing ? "Cannot write to file opened for READ" : "Cannot read from file opened for WRITE");
 }
 
-void unit_begin_read(Connection& c, Where where) {
-  if (c.action == Action::write_only) {
-    generate_error(where, c.ref(), "Cannot read from file opened for WRITE");
+void unit_put_outside(Connection& c, const char* data, std::size_t length, Where where) {
+  if (c.record_in_out) {
+    // The record outgrows the room after the pending bytes.
+    std::memcpy(c.record, c.out + c.out_pending, c.record_length);
+    c.record_in_out = false;
   }
-}
-
-void unit_put(Connection& c, const char* data, std::size_t length, Where where) {
   while (length > 0) {
     if (c.record_length == kRecordCapacity) {
       // A record longer than the record buffer goes on in pieces.
@@ -283,20 +317,19 @@ void unit_put_blanks(Connection& c, std::size_t count, Where where) {
   }
 }
 
-void unit_end_record(Connection& c, Where where) {
-  unit_put(c, "\n", 1, where);
-  write_piece(c, c.record, c.record_length, where);
+void unit_flush(Connection& c, Where where) { flush_or_fail(c, where); }
+
+void unit_hand_on_outside(Connection& c, Where where) {
+  if (c.record_in_out) {
+    take_in_place(c, where);
+  } else {
+    write_piece(c, c.record, c.record_length, where);
+  }
   c.record_length = 0;
-  if (c.buffered && c.out_pending >= c.flush_threshold) flush_or_fail(c, where);
+  c.record_in_out = c.buffered;
 }
 
-void unit_hand_on(Connection& c, Where where) {
-  write_piece(c, c.record, c.record_length, where);
-  c.record_length = 0;
-}
-
-void unit_write_done(Connection& c, Where where) {
-  if (c.at_end) return;
+void unit_cut(Connection& c, Where where) {
   flush_or_fail(c, where);
   int result;
   do {
@@ -306,8 +339,7 @@ void unit_write_done(Connection& c, Where where) {
   c.at_end = true;
 }
 
-std::span<const char> unit_input(Connection& c, Where where) {
-  if (c.in_at < c.in_length) return {c.in + c.in_at, c.in_length - c.in_at};
+std::span<const char> unit_refill(Connection& c, Where where) {
   if (c.in_eof) return {};
   if (c.out_pending > 0) flush_or_fail(c, where);
   ssize_t n;
@@ -318,12 +350,8 @@ std::span<const char> unit_input(Connection& c, Where where) {
   c.in_at = 0;
   c.in_length = static_cast<std::size_t>(n);
   c.in_eof = n == 0;
+  c.in_has_cr = std::memchr(c.in, '\r', c.in_length) != nullptr;
   return {c.in, c.in_length};
-}
-
-void unit_consume(Connection& c, std::size_t count) {
-  c.in_at += count;
-  c.position += count;
 }
 
 bool close_units(Where where) {

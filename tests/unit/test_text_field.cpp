@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "textio/text_field.hpp"
@@ -53,6 +54,27 @@ TEST(TextField, ConcatCutsAtTargetWidth) {
   char narrow[3];
   concat_string(narrow, "abcdef", "gh");
   EXPECT_EQ(std::string(narrow, 3), "abc");
+}
+
+// The search skips to each candidate first character; texts over two
+// letters make many candidates, near misses and matches at both ends. The
+// reference tries every starting position.
+TEST(TextField, IndexAgreesWithTryingEveryPosition) {
+  auto reference = [](std::string_view text, std::string_view key) {
+    if (key.empty()) return 1;
+    for (std::size_t at = 0; at + key.size() <= text.size(); ++at) {
+      if (text.substr(at, key.size()) == key) return static_cast<int>(at) + 1;
+    }
+    return 0;
+  };
+  std::uint32_t state = 12345;
+  auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(next() % 12, 'a'), key(next() % 5, 'a');
+    for (char& c : text) c = static_cast<char>('a' + (next() >> 16) % 2);
+    for (char& c : key) c = static_cast<char>('a' + (next() >> 16) % 2);
+    ASSERT_EQ(string_index(text, key), reference(text, key)) << text << " / " << key;
+  }
 }
 
 }  // namespace
