@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -130,6 +131,15 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
     if (options.close_stdout) ::close(1);
     if (options.close_stderr) ::close(2);
     ::signal(SIGPIPE, SIG_DFL);
+    // A pending alarm survives exec.
+    if (options.time_limit > 0) ::alarm(options.time_limit);
+    if (options.file_size_limit > 0) {
+      // The write fails with EFBIG instead of a signal ending the process.
+      ::signal(SIGXFSZ, SIG_IGN);
+      struct rlimit limit {};
+      limit.rlim_cur = limit.rlim_max = options.file_size_limit;
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }

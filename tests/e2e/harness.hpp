@@ -30,6 +30,12 @@ struct RunOptions {
   // then `meanwhile` runs and the input follows.
   std::string wait_for;
   std::function<void()> meanwhile;
+  // Seconds after which the run is killed by SIGALRM (status 128 + 14), so
+  // that a run that hangs fails its test instead of stalling it; 0: none.
+  unsigned time_limit = 0;
+  // Largest size, in bytes, a file may reach through the run's writes (and
+  // its commands'); a write beyond it fails as on a full device. 0: none.
+  unsigned long file_size_limit = 0;
 };
 
 // A fresh folder under the system's temporary folder, removed afterwards.

@@ -1,0 +1,162 @@
+#include "robust_support.hpp"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "results_file.hpp"
+
+namespace e2e {
+
+const std::string k12_5 = "   12.5000    ";
+const std::string kNamePrompt = "Enter the OUT file name ";
+const std::string kPercentPrompt = "\nEnter percent from Best WWW ";
+
+std::string report(const std::string& locus, const std::string& reason) {
+  return "At line # of file " + locus + "\nWexla run-time error: " + reason +
+         "\n\nError termination. Backtrace:\n";
+}
+
+std::string missing(const std::string& name) {
+  return "\nThis .OUT file (" + name + ") does not exist in this directory\n\n";
+}
+
+const std::string kFixedCommands = "cp temp.OUT BEST.OUT\nrm temp.OUT\nbbedit BEST.OUT\n";
+
+std::string records(const std::string& text) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t nl = text.find('\n', at);
+    if (nl == std::string::npos) nl = text.size();
+    out += record80(text.substr(at, nl - at));
+    at = nl + 1;
+  }
+  return out;
+}
+
+void log_commands(const Sandbox& box, bool remove) {
+  box.write_script("bin/cp", "echo \"cp $*\" >> commands.log\nexec /bin/cp \"$@\"\n");
+  box.write_script("bin/rm", "echo \"rm $*\" >> commands.log\n" +
+                                 std::string(remove ? "exec /bin/rm \"$@\"\n" : ""));
+  box.write_script("bin/bbedit", "echo \"bbedit $*\" >> commands.log\necho bbedit ran\n");
+  box.write_script("bin/touch", "echo \"touch $*\" >> commands.log\n");
+}
+
+namespace {
+
+constexpr unsigned kGiveUpSeconds = 40;
+
+int wait_for(pid_t& pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+FifoWriter::FifoWriter(const std::string& path, const std::string& text) {
+  // Opened here, so that the FIFO has a writer before the run starts.
+  int fd = ::open(path.c_str(), O_RDWR);
+  if (fd < 0) throw std::runtime_error("cannot open " + path);
+  pid_ = ::fork();
+  if (pid_ < 0) throw std::runtime_error("fork");
+  if (pid_ > 0) {
+    ::close(fd);
+    return;
+  }
+  // A write that nobody takes would wait for ever.
+  ::alarm(kGiveUpSeconds);
+  for (std::size_t done = 0; done < text.size();) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ::_exit(4);
+    done += static_cast<std::size_t>(n);
+  }
+  int left = 1;
+  while (::ioctl(fd, FIONREAD, &left) == 0 && left > 0) ::usleep(10000);
+  ::close(fd);
+  ::_exit(left == 0 ? 0 : 1);
+}
+
+bool FifoWriter::all_read() {
+  if (pid_ > 0) status_ = wait_for(pid_);
+  return status_ == 0;
+}
+
+FifoWriter::~FifoWriter() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    all_read();
+  }
+}
+
+FifoReader::FifoReader(const std::string& path, const std::string& into) {
+  // Opened here, without waiting for a writer, so that the FIFO has a
+  // reader before the run starts.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  if (fd < 0) throw std::runtime_error("cannot open " + path);
+  pid_ = ::fork();
+  if (pid_ < 0) throw std::runtime_error("fork");
+  if (pid_ > 0) {
+    ::close(fd);
+    return;
+  }
+  ::alarm(kGiveUpSeconds);
+  int out = ::open(into.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  bool got = false;
+  char buffer[4096];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      got = true;
+      if (::write(out, buffer, static_cast<std::size_t>(n)) != n) ::_exit(4);
+      continue;
+    }
+    // 0 without a writer: none came yet, or the writer has closed.
+    if (n == 0 && got) ::_exit(0);
+    if (n < 0 && errno != EAGAIN && errno != EINTR) ::_exit(3);
+    ::usleep(1000);
+  }
+}
+
+bool FifoReader::done() {
+  if (pid_ > 0) status_ = wait_for(pid_);
+  return status_ == 0;
+}
+
+FifoReader::~FifoReader() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    done();
+  }
+}
+
+void record_peak_memory(const Sandbox& box) {
+  // Walks up from the shell to the wexla process; shell built-ins only.
+  box.write_script("bin/bbedit",
+                   "p=$PPID\n"
+                   "while [ \"$p\" -gt 1 ]; do\n"
+                   "  read -r name < /proc/$p/comm\n"
+                   "  [ \"$name\" = wexla ] && break\n"
+                   "  read -r _ _ _ p _ < /proc/$p/stat\n"
+                   "done\n"
+                   "while read -r key value _; do\n"
+                   "  [ \"$key\" = VmHWM: ] && echo \"$value\" > peak.kib\n"
+                   "done < /proc/$p/status\n"
+                   "echo bbedit ran\n");
+}
+
+long recorded_peak_kib(const Sandbox& box) {
+  if (!box.exists("peak.kib")) return -1;
+  return std::strtol(box.read("peak.kib").c_str(), nullptr, 10);
+}
+
+}  // namespace e2e

@@ -1,0 +1,93 @@
+// What the hostile-input and fault suites share: the scratch records a text
+// gives, command stand-ins that log what the shell was asked to run, a FIFO
+// writer, and the peak memory of a run.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "harness.hpp"
+
+namespace e2e {
+
+// Texts the suites expect: a fit's 14-character WSS field for 12.5, the two
+// prompts, a failure report as normalize_report leaves it, and the message
+// for a name that does not exist.
+extern const std::string k12_5;
+extern const std::string kNamePrompt;
+extern const std::string kPercentPrompt;
+std::string report(const std::string& locus, const std::string& reason);
+std::string missing(const std::string& name);
+
+// The records of `text` read line by line (lines end at line feeds only),
+// each cut or blank-padded to 80 characters.
+std::string records(const std::string& text);
+
+// The three command texts a run may give the shell, as the stand-ins of
+// `log_commands` log them.
+extern const std::string kFixedCommands;
+
+// Stand-ins in bin/ for cp, rm and bbedit that append "name arguments" to
+// commands.log; cp and rm then do their work with /bin/cp and /bin/rm
+// (rm only when `remove` is true, so that temp.OUT can be examined), and
+// bbedit prints "bbedit ran". A `touch` stand-in logs its call and creates
+// nothing, so a name that reached the shell shows in the log.
+void log_commands(const Sandbox& box, bool remove = true);
+
+// A process that holds the FIFO `path` open for reading and writing from
+// the moment it is made (so the FIFO has a writer before the run starts),
+// writes `text`, waits until a reader has taken all of it, and closes: the
+// reader then meets the end of the data. It gives up after 40 seconds.
+class FifoWriter {
+ public:
+  FifoWriter(const std::string& path, const std::string& text);
+  ~FifoWriter();
+  FifoWriter(const FifoWriter&) = delete;
+  FifoWriter& operator=(const FifoWriter&) = delete;
+  // Waits for the process; true when everything written was read.
+  bool all_read();
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
+
+// A process that holds the FIFO `path` open for reading from the moment it
+// is made, and copies what a writer sends into the file `into`, until the
+// writer closes it. It gives up after 40 seconds.
+class FifoReader {
+ public:
+  FifoReader(const std::string& path, const std::string& into);
+  ~FifoReader();
+  FifoReader(const FifoReader&) = delete;
+  FifoReader& operator=(const FifoReader&) = delete;
+  // Waits for the process; true when a writer came and closed.
+  bool done();
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
+
+// An editor stand-in that records the peak resident memory (VmHWM) of the
+// wexla process that started it, in KiB, in peak.kib. The editor runs after
+// the scan, so the peak covers the whole reading of the results file.
+void record_peak_memory(const Sandbox& box);
+// The recorded peak, or -1 when none was recorded.
+long recorded_peak_kib(const Sandbox& box);
+
+// True in the build with AddressSanitizer, which is slower and larger.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
+}  // namespace e2e

@@ -1,0 +1,170 @@
+// Files that are not regular files: results files that are FIFOs with and
+// without a writer, a socket or a device, and output files that are FIFOs
+// with and without a reader. Every run has a time limit, so a hang fails
+// the test.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "harness.hpp"
+#include "results_file.hpp"
+#include "robust_support.hpp"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr unsigned kTimeLimit = 30;
+
+RunOptions limited(const std::string& input = "\n") {
+  RunOptions options;
+  options.input = input;
+  options.time_limit = kTimeLimit;
+  return options;
+}
+
+void make_fifo(const Sandbox& box, const std::string& name, mode_t mode = 0666) {
+  ASSERT_EQ(::mkfifo(box.path(name).c_str(), mode), 0);
+  ::chmod(box.path(name).c_str(), mode);
+}
+
+// What a run on a regular file with this text prints and leaves.
+struct Reference {
+  RunResult run;
+  std::string best, summary;
+};
+
+Reference reference_run(const std::string& text) {
+  Sandbox box;
+  box.write("run1.OUT", text);
+  Reference ref;
+  ref.run = box.run({"run1", "5"}, "\n");
+  ref.best = box.read("BEST.OUT");
+  ref.summary = box.read("WexlaP.OUT");
+  return ref;
+}
+
+TEST(HostileFiles, FifoWithoutAWriterReadsAsEmpty) {
+  Sandbox box;
+  make_fifo(box, "run1.OUT");
+  box.write("BEST.OUT", "earlier best\n");
+  RunResult r = box.run({"run1", "5"}, limited());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, banner() + table_heading() + screen_tail("  5.00    ", 0));
+  EXPECT_EQ(box.read("BEST.OUT"), "earlier best\n");
+  EXPECT_EQ(box.read("WexlaP.OUT"), "");
+  EXPECT_FALSE(box.exists("temp.OUT"));
+}
+
+TEST(HostileFiles, FifoIsReadToItsWritersEnd) {
+  // A small file, and one of several pipe buffers' worth.
+  Results small, large;
+  small.section("20.25").section("12.5");
+  for (int i = 0; i < 300; ++i) large.section(std::to_string(500 - i % 97));
+  for (const std::string& text : {small.text(), large.text()}) {
+    Reference ref = reference_run(text);
+    Sandbox box;
+    make_fifo(box, "run1.OUT");
+    FifoWriter writer(box.path("run1.OUT").string(), text);
+    RunResult r = box.run({"run1", "5"}, limited());
+    EXPECT_TRUE(writer.all_read()) << text.size() << " bytes";
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, ref.run.out) << text.size() << " bytes";
+    EXPECT_EQ(box.read("BEST.OUT"), ref.best) << text.size() << " bytes";
+    EXPECT_EQ(box.read("WexlaP.OUT"), ref.summary) << text.size() << " bytes";
+  }
+}
+
+TEST(HostileFiles, FifoThatCannotBeReadFailsAtOnce) {
+  // Read attempts lack permission; the write-only attempt finds no reader
+  // and does not wait for one.
+  Sandbox box;
+  make_fifo(box, "run1.OUT", 0222);
+  RunOptions options = limited();
+  options.as_nobody = true;
+  RunResult r = box.run({"run1", "5"}, options);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, banner() + table_heading());
+  EXPECT_EQ(
+      normalize_report(r.err),
+      report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': No such device or address"));
+  EXPECT_FALSE(box.exists("temp.OUT"));
+}
+
+TEST(HostileFiles, OutputFifoWithoutAReaderIsRefused) {
+  // Written files are opened write-only when they are FIFOs: with nobody to
+  // read, the opening fails at once instead of taking records nobody gets.
+  struct Case {
+    const char* name;
+    const char* locus;
+  } cases[] = {{"temp.OUT", "capture.cpp (unit = 11)"}, {"WexlaP.OUT", "summary.cpp"}};
+  for (const Case& c : cases) {
+    Sandbox box;
+    box.write("run1.OUT", Results().section("12.5").text());
+    box.write("BEST.OUT", "earlier best\n");
+    make_fifo(box, c.name);
+    RunResult r = box.run({"run1", "5"}, limited());
+    EXPECT_EQ(r.status, 2) << c.name;
+    EXPECT_EQ(r.out, banner() + table_heading()) << c.name;
+    EXPECT_EQ(normalize_report(r.err), report(c.locus, "Cannot open file '" + std::string(c.name) +
+                                                           "': No such device or address"))
+        << c.name;
+    EXPECT_EQ(box.read("BEST.OUT"), "earlier best\n") << c.name;
+  }
+}
+
+TEST(HostileFiles, SummaryFifoWithAReaderGetsEveryRecord) {
+  // More than a pipe buffer of summary records, all delivered to the reader.
+  Results large;
+  for (int i = 0; i < 300; ++i) large.section(std::to_string(500 - i % 97));
+  Reference ref = reference_run(large.text());
+  ASSERT_GT(ref.summary.size(), 65536u);
+  Sandbox box;
+  box.write("run1.OUT", large.text());
+  make_fifo(box, "WexlaP.OUT");
+  FifoReader reader(box.path("WexlaP.OUT").string(), box.path("summary.taken").string());
+  RunResult r = box.run({"run1", "5"}, limited());
+  EXPECT_TRUE(reader.done());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, ref.run.out);
+  EXPECT_EQ(box.read("summary.taken"), ref.summary);
+  EXPECT_EQ(box.read("BEST.OUT"), ref.best);
+}
+
+TEST(HostileFiles, SocketCannotBeOpened) {
+  Sandbox box;
+  int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::string path = box.path("run1.OUT").string();
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  RunResult r = box.run({"run1", "5"}, limited());
+  ::close(fd);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, banner() + table_heading());
+  EXPECT_EQ(
+      normalize_report(r.err),
+      report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': No such device or address"));
+}
+
+TEST(HostileFiles, DeviceReadsAsEmpty) {
+  Sandbox box;
+  fs::create_symlink("/dev/null", box.path("run1.OUT"));
+  RunResult r = box.run({"run1", "5"}, limited());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, banner() + table_heading() + screen_tail("  5.00    ", 0));
+  EXPECT_FALSE(box.exists("BEST.OUT"));
+}
+
+}  // namespace
+}  // namespace e2e
