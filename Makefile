@@ -31,3 +31,49 @@ test-asan:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# Fuzzing (clang's libFuzzer): builds the targets in fuzz/ and runs each for
+# FUZZ_SECONDS on a working copy of its seeds in fuzz/corpus-work/, so the
+# committed seeds in fuzz/corpus/ are never written. Crashing inputs land in
+# $(FUZZ_BUILD)/artifacts/.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= fuzz_read_real fuzz_format_write fuzz_record_read fuzz_scan
+FUZZ_FLAGS ?=
+FUZZ_FLAGS_fuzz_scan = -max_len=16384
+
+.PHONY: fuzz fuzz-build
+fuzz: $(addprefix fuzz-run-,$(FUZZ_TARGETS))
+	@echo "fuzz: $(words $(FUZZ_TARGETS)) passed, 0 failed"
+
+fuzz-build:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DWEXLA_FUZZ=ON -DWEXLA_TESTS=OFF >/dev/null
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz-run-%: fuzz-build
+	mkdir -p fuzz/corpus-work/$* $(FUZZ_BUILD)/artifacts
+	cp fuzz/corpus/$*/* fuzz/corpus-work/$*/
+	$(FUZZ_BUILD)/fuzz/$* -max_total_time=$(FUZZ_SECONDS) -timeout=60 -print_final_stats=1 \
+	  -artifact_prefix=$(FUZZ_BUILD)/artifacts/$*- -dict=fuzz/$*.dict $(FUZZ_FLAGS_$*) $(FUZZ_FLAGS) \
+	  fuzz/corpus-work/$*
+
+# Benchmarks (docs/PERFORMANCE.md): builds wexla and the bench tools in
+# $(BENCH_BUILD), then times whole runs with bench/run.sh on results files
+# of each size in BENCH_SIZE (for example BENCH_SIZE="256M 1G 2G").
+# `make bench-micro` runs the microbenchmarks.
+BENCH_BUILD ?= build-bench
+BENCH_SIZE ?= 256M
+
+.PHONY: bench bench-build bench-micro
+bench-build:
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWEXLA_BENCH=ON \
+	  -DWEXLA_TESTS=OFF >/dev/null
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+
+bench: bench-build
+	WEXLA=$(BENCH_BUILD)/wexla MAKE_RESULTS=$(BENCH_BUILD)/bench/make_results \
+	  MEASURE=$(BENCH_BUILD)/bench/measure sh bench/run.sh $(BENCH_SIZE)
+
+bench-micro: bench-build
+	$(BENCH_BUILD)/bench/micro_bench
