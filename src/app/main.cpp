@@ -3,6 +3,7 @@
 #include <span>
 
 #include "app/dialogue.hpp"
+#include "app/help.hpp"
 #include "app/wrap_up.hpp"
 #include "scan/fit_scan.hpp"
 #include "scan/summary.hpp"
@@ -13,11 +14,13 @@ int main(int argc, char** argv) {
   using namespace wexla;
   start_units();
   install_failure_handlers();
+  std::span<char* const> args(argv + 1, argc > 0 ? argc - 1 : 0);
+  answer_help_or_version(args);
 
   RunSettings settings;
   FitScan scan;
   SummaryWriter summary;
-  run_dialogue(settings, std::span<char* const>(argv + 1, argc > 0 ? argc - 1 : 0));
+  run_dialogue(settings, args);
   run_scan(settings.fname.view(), settings.dname.view(), scan, summary);
   wrap_up(settings, scan);
   end_run(0);

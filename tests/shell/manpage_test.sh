@@ -1,0 +1,35 @@
+#!/bin/sh
+# The manual page renders with every groff warning enabled and none given,
+# holds the sections a reader looks for, and names the project's version.
+# Arguments: the page, the project version.
+set -u
+page=$1 version=$2
+faults=0
+fault() { echo "FAULT: $*"; faults=$((faults + 1)); }
+
+if ! command -v groff >/dev/null 2>&1; then
+  echo "FAULT: groff is not installed (Debian package groff-base); .ci/run installs it"
+  exit 1
+fi
+
+# The check itself must bite: a page with an unknown request warns.
+broken=$(printf '.TH X 1\n.SH NAME\n.NOSUCHMACRO\nx \\- y\n' | groff -ww -z -man -Tutf8 2>&1)
+[ -n "$broken" ] || fault "groff -ww gave no warning for an unknown request"
+
+for device in utf8 ascii; do
+  warnings=$(groff -ww -z -man -T"$device" "$page" 2>&1)
+  status=$?
+  [ "$status" -eq 0 ] || fault "groff -T$device ended with status $status"
+  [ -z "$warnings" ] || fault "groff -T$device warns: $warnings"
+done
+
+for section in NAME SYNOPSIS DESCRIPTION "THE DIALOGUE" FILES "EXIT STATUS" ENVIRONMENT \
+  EXAMPLES BUGS; do
+  grep -qx ".SH $section" "$page" || grep -qx ".SH \"$section\"" "$page" ||
+    fault "no section $section"
+done
+head -n 1 "$page" | grep -q "^\.TH WEXLA 1 .*\"Wexla $version\"" ||
+  fault "the .TH line does not name Wexla $version"
+
+[ "$faults" -eq 0 ] || exit 1
+echo "manpage: all checks passed"
