@@ -211,6 +211,13 @@ std::string banner() {
   return "\nWEXLA v1.03  best fit, WSS table and parameter summary of a Kalvor run\n\n";
 }
 
+const std::string kNamePrompt = "Enter the OUT file name ";
+const std::string kPercentPrompt = "\nEnter percent from Best WWW ";
+
+std::string missing(const std::string& name) {
+  return "\nThis .OUT file (" + name + ") does not exist in this directory\n\n";
+}
+
 std::string table_heading() { return "           n             WSS       Best WSS\n"; }
 
 std::string table_line(int n, bool marked, const std::string& wss, const std::string& best) {
@@ -225,6 +232,11 @@ std::string screen_tail(const std::string& percent_field, int count) {
   std::snprintf(number, sizeof number, "%5d", count);
   return "\n WSS within " + percent_field + "% of best " + number +
          "\nbbedit ran\n\n Press return to finish\n";
+}
+
+std::string report(const std::string& locus, const std::string& reason) {
+  return "At line # of file " + locus + "\nWexla run-time error: " + reason +
+         "\n\nError termination. Backtrace:\n";
 }
 
 std::string normalize_report(const std::string& err) {

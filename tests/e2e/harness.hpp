@@ -66,6 +66,10 @@ class Sandbox {
 // Lines of the fixed texts, for building expected screens.
 std::string banner();
 std::string table_heading();
+extern const std::string kNamePrompt;     // "Enter the OUT file name "
+extern const std::string kPercentPrompt;  // line end, "Enter percent from Best WWW "
+// The message of a name that does not exist, with its line ends.
+std::string missing(const std::string& name);
 // A fit table line: " The WSS(  n*) is " with the two 14-character fields.
 std::string table_line(int n, bool marked, const std::string& wss, const std::string& best);
 // The screen after the table: count line, the fake editor's line, the final prompt.
@@ -76,5 +80,9 @@ std::string screen_tail(const std::string& percent_field, int count);
 // Replaces every "At line <digits>" in `err` with "At line #" and drops the
 // backtrace frames after "Error termination. Backtrace:".
 std::string normalize_report(const std::string& err);
+
+// A whole report as normalize_report leaves it, from the locus line's tail
+// ("dialogue.cpp (unit = 5, file = 'stdin')") and the reason.
+std::string report(const std::string& locus, const std::string& reason);
 
 }  // namespace e2e

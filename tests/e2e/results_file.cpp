@@ -32,6 +32,18 @@ std::string record80(const std::string& text) {
   return record + "\n";
 }
 
+std::string records(const std::string& text) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t nl = text.find('\n', at);
+    if (nl == std::string::npos) nl = text.size();
+    out += record80(text.substr(at, nl - at));
+    at = nl + 1;
+  }
+  return out;
+}
+
 std::string summary_block(int parameters) {
   std::string block;
   auto add = [&](const std::string& line) {

@@ -42,5 +42,8 @@ extern const std::string kModelHeading;
 
 // An 80-character record: the text cut or blank-padded, and a line feed.
 std::string record80(const std::string& text);
+// The scratch records of a text: every line (ending at a line feed) as an
+// 80-character record.
+std::string records(const std::string& text);
 
 }  // namespace e2e

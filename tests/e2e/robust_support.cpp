@@ -15,31 +15,8 @@
 namespace e2e {
 
 const std::string k12_5 = "   12.5000    ";
-const std::string kNamePrompt = "Enter the OUT file name ";
-const std::string kPercentPrompt = "\nEnter percent from Best WWW ";
-
-std::string report(const std::string& locus, const std::string& reason) {
-  return "At line # of file " + locus + "\nWexla run-time error: " + reason +
-         "\n\nError termination. Backtrace:\n";
-}
-
-std::string missing(const std::string& name) {
-  return "\nThis .OUT file (" + name + ") does not exist in this directory\n\n";
-}
 
 const std::string kFixedCommands = "cp temp.OUT BEST.OUT\nrm temp.OUT\nbbedit BEST.OUT\n";
-
-std::string records(const std::string& text) {
-  std::string out;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t nl = text.find('\n', at);
-    if (nl == std::string::npos) nl = text.size();
-    out += record80(text.substr(at, nl - at));
-    at = nl + 1;
-  }
-  return out;
-}
 
 void log_commands(const Sandbox& box, bool remove) {
   box.write_script("bin/cp", "echo \"cp $*\" >> commands.log\nexec /bin/cp \"$@\"\n");

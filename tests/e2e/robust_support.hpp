@@ -1,5 +1,4 @@
-// What the hostile-input and fault suites share: the scratch records a text
-// gives, command stand-ins that log what the shell was asked to run, a FIFO
+// What the hostile-input and fault suites share: command stand-ins that log what the shell was asked to run, a FIFO
 // writer, and the peak memory of a run.
 #pragma once
 
@@ -8,21 +7,12 @@
 #include <string>
 
 #include "harness.hpp"
+#include "results_file.hpp"
 
 namespace e2e {
 
-// Texts the suites expect: a fit's 14-character WSS field for 12.5, the two
-// prompts, a failure report as normalize_report leaves it, and the message
-// for a name that does not exist.
+// A fit's 14-character WSS field for 12.5.
 extern const std::string k12_5;
-extern const std::string kNamePrompt;
-extern const std::string kPercentPrompt;
-std::string report(const std::string& locus, const std::string& reason);
-std::string missing(const std::string& name);
-
-// The records of `text` read line by line (lines end at line feeds only),
-// each cut or blank-padded to 80 characters.
-std::string records(const std::string& text);
 
 // The three command texts a run may give the shell, as the stand-ins of
 // `log_commands` log them.

@@ -9,19 +9,6 @@
 namespace e2e {
 namespace {
 
-// The scratch records of a text: every line cut or padded to 80 characters.
-std::string records(const std::string& text) {
-  std::string out;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t nl = text.find('\n', at);
-    if (nl == std::string::npos) nl = text.size();
-    out += record80(text.substr(at, nl - at));
-    at = nl + 1;
-  }
-  return out;
-}
-
 struct Outcome {
   RunResult run;
   std::string best;       // BEST.OUT at the end

@@ -16,11 +16,6 @@ namespace fs = std::filesystem;
 
 const std::string k12_5 = "   12.5000    ";
 
-std::string report(const std::string& locus, const std::string& reason) {
-  return "At line # of file " + locus + "\nWexla run-time error: " + reason +
-         "\n\nError termination. Backtrace:\n";
-}
-
 unsigned mode_of(const Sandbox& box, const std::string& name) {
   struct stat st {};
   ::stat(box.path(name).c_str(), &st);

@@ -12,13 +12,7 @@ namespace e2e {
 namespace {
 
 const std::string kHeading = "           n             WSS       Best WSS\n";
-const std::string kNamePrompt = "Enter the OUT file name ";
-const std::string kPercentPrompt = "\nEnter percent from Best WWW ";
 const std::string kNoFits = "no fits in this file\n";
-
-std::string missing(const std::string& name) {
-  return "\nThis .OUT file (" + name + ") does not exist in this directory\n\n";
-}
 
 // The screen of a run that found no fit, from the count line on.
 std::string tail_without_fits(const std::string& percent_field) {

@@ -106,13 +106,7 @@ TEST(WrapUp, HundredFitsInSeveralSections) {
   box.write("run1.OUT", all.text());
   RunResult r = box.run({"run1", "5"}, "\n");
   EXPECT_EQ(r.status, 0) << r.err;
-  std::string best;
-  for (std::size_t at = 0; at < best_section.text().size();) {
-    std::size_t nl = best_section.text().find('\n', at);
-    best += record80(best_section.text().substr(at, nl - at));
-    at = nl + 1;
-  }
-  EXPECT_EQ(box.read("BEST.OUT"), best);
+  EXPECT_EQ(box.read("BEST.OUT"), records(best_section.text()));
   std::string wexlap = box.read("WexlaP.OUT");
   EXPECT_NE(wexlap.find(kModelHeading + " (057) WSS =   1.25000    \n"), std::string::npos);
   EXPECT_NE(wexlap.find(kModelHeading + " (100) WSS =   200.000    \n"), std::string::npos);
