@@ -3,6 +3,7 @@
 #include <cxxabi.h>
 #include <dlfcn.h>
 #include <execinfo.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -117,6 +118,16 @@ void out_of_memory() {
 
 void install_failure_handlers() {
   std::set_new_handler([] { out_of_memory(); });
+  // A write to a pipe without a reader, or beyond the file-size limit, would
+  // otherwise kill the run before anything is reported or flushed. With a
+  // handler that does nothing, the write fails instead and the failure is
+  // reported; unlike an ignored signal, a caught one is back to its default
+  // in the commands the program runs.
+  struct sigaction quiet {};
+  quiet.sa_handler = [](int) {};
+  sigemptyset(&quiet.sa_mask);
+  ::sigaction(SIGPIPE, &quiet, nullptr);
+  ::sigaction(SIGXFSZ, &quiet, nullptr);
   // The first backtrace loads the unwinder; do it while memory is plentiful.
   void* frame[1];
   ::backtrace(frame, 1);

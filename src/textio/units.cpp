@@ -43,6 +43,7 @@ int write_all(int fd, const char* data, std::size_t length) {
       if (errno == EINTR) continue;
       return errno;
     }
+    if (n == 0) return EIO;  // no progress: retrying would never end
     data += n;
     length -= static_cast<std::size_t>(n);
   }

@@ -101,6 +101,12 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
   for (std::string& a : argv_text) argv.push_back(a.data());
   argv.push_back(nullptr);
 
+  int open_outputs = 2;
+  if (options.stdout_reader_gone) {
+    ::close(out_pipe[0]);
+    out_pipe[0] = -1;
+    open_outputs = 1;
+  }
   pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork");
   if (pid == 0) {
@@ -134,8 +140,9 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
     // A pending alarm survives exec.
     if (options.time_limit > 0) ::alarm(options.time_limit);
     if (options.file_size_limit > 0) {
-      // The write fails with EFBIG instead of a signal ending the process.
-      ::signal(SIGXFSZ, SIG_IGN);
+      // The signal keeps its default action: the program itself must turn
+      // it into a write that fails with EFBIG.
+      ::signal(SIGXFSZ, SIG_DFL);
       struct rlimit limit {};
       limit.rlim_cur = limit.rlim_max = options.file_size_limit;
       ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -155,7 +162,6 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
     ::close(in_pipe[1]);
     in_pipe[1] = -1;
   }
-  int open_outputs = 2;
   struct pollfd fds[3];
   while (open_outputs > 0 || (in_pipe[1] >= 0 && !held)) {
     int n = 0;

@@ -19,6 +19,7 @@ struct RunOptions {
   std::string input;             // standard input, then end of file
   bool close_stdin = false;      // start with descriptor 0 closed
   bool close_stdout = false;     // start with descriptor 1 closed
+  bool stdout_reader_gone = false;  // standard output a pipe nobody reads
   bool close_stderr = false;     // start with descriptor 2 closed
   bool stdout_to_file = false;   // standard output to the regular file "stdout.txt"
   bool stderr_to_stdout = false; // standard error shares standard output's open file

@@ -188,6 +188,36 @@ TEST(Connections, StandardOutputClosedAtStart) {
             report("dialogue.cpp (unit = 6, file = 'stdout')", "Bad file descriptor"));
 }
 
+TEST(Connections, StandardOutputWithoutAReader) {
+  // The first screen text is refused (EPIPE): a report, not a silent death
+  // by SIGPIPE, and every file the run wrote so far is closed whole.
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  RunOptions options;
+  options.input = "\n";
+  options.stdout_reader_gone = true;
+  RunResult r = box.run({"run1", "5"}, options);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(normalize_report(r.err),
+            report("dialogue.cpp (unit = 6, file = 'stdout')", "Broken pipe"));
+}
+
+TEST(Connections, CommandsKeepTheDefaultPipeSignal) {
+  // The program catches SIGPIPE for its own writes; the commands it runs
+  // must not inherit it as ignored.
+  Sandbox box;
+  box.write("run1.OUT", Results().section("12.5").text());
+  box.write_script("bin/bbedit", "grep SigIgn /proc/$$/status > sigign.txt\n");
+  RunResult r = box.run({"run1", "5"}, "\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  // "SigIgn:\t<hex mask>": SIGPIPE is signal 13, bit 12 of the mask.
+  std::string line = box.read("sigign.txt");
+  std::size_t colon = line.find(':');
+  ASSERT_NE(colon, std::string::npos) << line;
+  unsigned long long ignored = std::stoull(line.substr(colon + 1), nullptr, 16);
+  EXPECT_EQ(ignored & (1ull << 12), 0u) << line;
+}
+
 TEST(Connections, ScratchFileOnAFullDevice) {
   Sandbox box;
   box.write("run1.OUT", Results().section("12.5").text());
