@@ -96,6 +96,11 @@ void put_text(Statement& s, const char* data, std::size_t length) {
   put(s, data, length);
 }
 
+// Places the finished text of a real field at the current record position.
+void write_float_string(Statement& s, const char* field, std::size_t width) {
+  put_text(s, field, width);
+}
+
 // Processes the items up to the next data item or the end of the format.
 void advance_write(Statement& s) {
   const Format& f = *s.format;
@@ -335,11 +340,6 @@ void transfer_integer_write(Statement& s, std::int32_t value) {
   put_text(s, field, item.width);
   ++s.next;
   advance_write(s);
-}
-
-// Places the finished text of a real field at the current record position.
-void write_float_string(Statement& s, const char* field, std::size_t width) {
-  put_text(s, field, width);
 }
 
 void transfer_real_write(Statement& s, float value) {

@@ -59,10 +59,6 @@ int flush_unit(Connection& c) {
   return error;
 }
 
-void flush_or_fail(Connection& c, Where where) {
-  if (int error = flush_unit(c)) generate_error(where, c.ref(), std::strerror(error));
-}
-
 // A connection read ahead and now written: move the system's offset back to
 // where the statements stand, and forget what was read ahead.
 void drop_read_ahead(Connection& c) {
@@ -78,7 +74,7 @@ void write_piece(Connection& c, const char* data, std::size_t length, Where wher
   if (c.in_length > 0) drop_read_ahead(c);
   c.position += length;
   if (c.buffered) {
-    if (c.out_pending > 0 && length > c.out_capacity - c.out_pending) flush_or_fail(c, where);
+    if (c.out_pending > 0 && length > c.out_capacity - c.out_pending) unit_flush(c, where);
     if (c.out_pending > 0 || (length <= c.flush_threshold && length <= c.out_capacity)) {
       std::memcpy(c.out + c.out_pending, data, length);
       c.out_pending += length;
@@ -169,6 +165,10 @@ bool names_fifo(const char* name) {
 }
 
 }  // namespace
+
+void unit_flush(Connection& c, Where where) {
+  if (int error = flush_unit(c)) generate_error(where, c.ref(), std::strerror(error));
+}
 
 ConnectionTable the_connection_table;
 
@@ -274,7 +274,7 @@ void st_close(int number, Where where) {
 
 void flush_all_units(Where where) {
   for (Connection& c : connection_table().units) {
-    if (c.connected) flush_or_fail(c, where);
+    if (c.connected) unit_flush(c, where);
   }
 }
 
@@ -318,7 +318,6 @@ void unit_put_blanks(Connection& c, std::size_t count, Where where) {
   }
 }
 
-void unit_flush(Connection& c, Where where) { flush_or_fail(c, where); }
 
 void unit_hand_on_outside(Connection& c, Where where) {
   if (c.record_in_out) {
@@ -331,7 +330,7 @@ void unit_hand_on_outside(Connection& c, Where where) {
 }
 
 void unit_cut(Connection& c, Where where) {
-  flush_or_fail(c, where);
+  unit_flush(c, where);
   int result;
   do {
     result = ::ftruncate(c.descriptor, static_cast<off_t>(c.position));
@@ -342,7 +341,7 @@ void unit_cut(Connection& c, Where where) {
 
 std::span<const char> unit_refill(Connection& c, Where where) {
   if (c.in_eof) return {};
-  if (c.out_pending > 0) flush_or_fail(c, where);
+  if (c.out_pending > 0) unit_flush(c, where);
   ssize_t n;
   do {
     n = ::read(c.descriptor, c.in, kBufferSize);
