@@ -2,7 +2,8 @@
 # plain archive (.tar.gz) of what `cmake --install` puts under a prefix.
 # `make package` builds them from a program-only build; `cpack` in a build
 # folder does the same after `cmake --build <build> --target wexla`.
-# contrib/bbedit is not packaged: its install component is left out here.
+# contrib/bbedit is packaged only when it is installed with the program
+# (WEXLA_INSTALL_BBEDIT=ON).
 
 set(WEXLA_PACKAGE_MAINTAINER "The Wexla developers <dev@wexla.invalid>"
   CACHE STRING "Maintainer field of the Debian package (name <email>)")
@@ -19,8 +20,6 @@ copies the best fit's whole output section to BEST.OUT, writes a parameter
 summary to WexlaP.OUT and counts the fits within a percentage of the best.")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_CHECKSUM SHA256)
-# Only the default component: the program and the manual page.
-set(CPACK_COMPONENTS_ALL Unspecified)
 set(CPACK_STRIP_FILES ON)
 # Directories in the packages are 755 whatever the umask of the packager.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
