@@ -19,25 +19,18 @@ foreach(page IN LISTS manual_pages)
   endif()
 endforeach()
 
-# The licence text becomes the License paragraph: each line indented by one
-# blank, an empty line written as " .".
-file(STRINGS "${CPACK_RESOURCE_FILE_LICENSE}" license_lines)
-list(GET license_lines 0 license_title)
-list(GET license_lines 2 copyright_line)
-if(NOT license_title STREQUAL "MIT License" OR
-   NOT copyright_line MATCHES "^Copyright \\(c\\) ([0-9]+ .+)$")
+# The licence text after its title and copyright line becomes the License
+# paragraph: each line indented by one blank, an empty line written " .".
+file(READ "${CPACK_RESOURCE_FILE_LICENSE}" license)
+if(NOT license MATCHES "^MIT License\n\nCopyright \\(c\\) ([^\n]+)\n\n(.+)$")
   message(FATAL_ERROR "${CPACK_RESOURCE_FILE_LICENSE}: expected an MIT licence with a copyright line")
 endif()
 set(holder "${CMAKE_MATCH_1}")
-list(SUBLIST license_lines 4 -1 license_body)
-set(body "")
-foreach(line IN LISTS license_body)
-  if(line STREQUAL "")
-    string(APPEND body " .\n")
-  else()
-    string(APPEND body " ${line}\n")
-  endif()
-endforeach()
+string(REGEX REPLACE "\n+$" "" body "${CMAKE_MATCH_2}")
+string(REPLACE "\n" "\n " body " ${body}\n")
+# Twice, for runs of empty lines: each pass marks every other one.
+string(REPLACE "\n \n" "\n .\n" body "${body}")
+string(REPLACE "\n \n" "\n .\n" body "${body}")
 
 set(doc "${staged}/share/doc/${CPACK_DEBIAN_PACKAGE_NAME}")
 file(MAKE_DIRECTORY "${doc}")

@@ -49,7 +49,9 @@ for path in $files; do
   excluded=no
   for config in $configs; do
     [ -f "$config" ] || continue
-    # Options are written "path-exclude=PATTERN" or "path-exclude PATTERN".
+    # Options are written "path-exclude=PATTERN" or "path-exclude PATTERN";
+    # the patterns are globs, matched as such.
+    # shellcheck disable=SC2254
     while read -r line; do
       option=${line%%[= ]*}
       pattern=${line#"$option"}
