@@ -46,4 +46,9 @@ endif()
 # page gzipped and the copyright file in /usr/share/doc/wexla.
 set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/DebianLayout.cmake")
 
+# `make package_source`: the tracked tree, without build folders and the
+# fuzzers' working copies.
+set(CPACK_SOURCE_GENERATOR TGZ)
+set(CPACK_SOURCE_IGNORE_FILES "/\\.git/" "/\\.git$" "/build[^/]*/" "/fuzz/corpus-work/")
+
 include(CPack)
