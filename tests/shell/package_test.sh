@@ -143,6 +143,8 @@ copyright=$dir/deb/usr/share/doc/wexla/copyright
 holder=$(sed -n '3s/^Copyright (c) //p' "$source/LICENSE")
 grep -qx "Copyright: $holder" "$copyright" || fault "copyright has no line 'Copyright: $holder'"
 grep -qx "License: Expat" "$copyright" || fault "copyright has no line 'License: Expat'"
+# A line of blanks alone would end the paragraph early for Debian's tools.
+if grep -q '^[[:blank:]][[:blank:]]*$' "$copyright"; then fault "copyright has a line of blanks only"; fi
 sed -n '/^License: Expat$/,$p' "$copyright" | sed '1d; s/^ \.$//; s/^ //' >"$dir/license.text"
 sed '1,4d' "$source/LICENSE" >"$dir/license.want"
 cmp -s "$dir/license.text" "$dir/license.want" ||
