@@ -83,3 +83,14 @@ bench: bench-build
 
 bench-micro: bench-build
 	$(BENCH_BUILD)/bench/micro_bench
+
+# Packages of the program alone (docs in README.md): a Debian package where
+# dpkg-shlibdeps is found, and a .tar.gz, made in $(PACKAGE_BUILD)/ from a
+# Release build without the tests.
+PACKAGE_BUILD ?= build-package
+
+.PHONY: package
+package:
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DWEXLA_TESTS=OFF >/dev/null
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target wexla
+	cd $(PACKAGE_BUILD) && cpack

@@ -1,0 +1,81 @@
+#!/bin/sh
+# Wexla over many results files as a Slurm job array: array task k runs the
+# program on the k-th results file, in a folder of its own, with the final
+# prompt answered and the editor kept out.
+#
+#   sbatch --array=1-3 wexla-array.sh data/a.OUT "data/run 2.OUT" data/b.OUT
+#   sbatch --array=1-$(grep -c '' files.txt) wexla-array.sh --list files.txt
+#
+# files.txt names one results file per line (blanks in names are kept).
+# Relative names are taken from the folder sbatch is run in, where Slurm
+# starts the tasks. Task k's folder is $WEXLA_RUNS/<name>/ for the results
+# file <name>.OUT, so the names must differ; it gets a link results.OUT to
+# the results file, BEST.OUT, WexlaP.OUT and the screen in screen.txt.
+# The link's short fixed name is one the program always takes whole: it
+# cuts a name at its first dot and at 32 characters.
+#
+# Environment: WEXLA the program (default: wexla on PATH), WEXLA_PERCENT the
+# window above the best WSS (default 5), WEXLA_RUNS the folder of the
+# run folders (default runs). sbatch passes the environment on.
+#
+#SBATCH --job-name=wexla
+#SBATCH --ntasks=1
+#SBATCH --cpus-per-task=1
+#SBATCH --mem=256M
+#SBATCH --time=00:30:00
+#SBATCH --output=wexla-%A_%a.log
+set -u
+percent=${WEXLA_PERCENT:-5}
+runs=${WEXLA_RUNS:-runs}
+program=${WEXLA:-wexla}
+fail() { echo "wexla-array: $*" >&2; exit 2; }
+
+# The program is called from the run folder: a relative path to it is made
+# absolute first.
+case $program in
+  /*) ;;
+  */*) program=$(pwd)/$program ;;
+esac
+
+task=${SLURM_ARRAY_TASK_ID:-}
+case $task in
+  "" | *[!0-9]*) fail "SLURM_ARRAY_TASK_ID is not a task number; submit with sbatch --array=1-N" ;;
+esac
+[ "$task" -ge 1 ] || fail "task $task: tasks count from 1 (sbatch --array=1-N)"
+
+if [ "${1:-}" = --list ]; then
+  [ $# -eq 2 ] || fail "usage: wexla-array.sh --list FILE | wexla-array.sh RESULTS..."
+  [ -f "$2" ] || fail "no list file $2"
+  count=$(grep -c '' "$2")
+  [ "$task" -le "$count" ] || fail "task $task, but $2 names $count results files"
+  results=$(sed -n "${task}p" "$2")
+else
+  [ $# -ge 1 ] || fail "usage: wexla-array.sh --list FILE | wexla-array.sh RESULTS..."
+  [ "$task" -le $# ] || fail "task $task, but $# results files were given"
+  shift $((task - 1))
+  results=$1
+fi
+
+# As with the program, a name may leave out .OUT.
+[ -n "$results" ] || fail "task $task: empty results file name"
+if [ ! -f "$results" ] && [ -f "$results.OUT" ]; then results=$results.OUT; fi
+[ -f "$results" ] || fail "task $task: no results file $results"
+case $results in
+  /*) ;;
+  *) results=$(pwd)/$results ;;
+esac
+name=$(basename "$results" .OUT)
+folder=$runs/$name
+mkdir -p "$folder" && cd "$folder" || fail "task $task: cannot make the folder $folder"
+ln -sf "$results" results.OUT || fail "task $task: cannot link $results in $folder"
+
+# The run ends with "bbedit BEST.OUT": a bbedit that does nothing comes
+# first on PATH.
+quiet=$(mktemp -d "${TMPDIR:-/tmp}/wexla-array-XXXXXX") || fail "task $task: no scratch folder"
+trap 'rm -rf "$quiet"' EXIT
+printf '#!/bin/sh\nexit 0\n' >"$quiet/bbedit" && chmod 755 "$quiet/bbedit"
+
+printf '\n' | PATH="$quiet:$PATH" "$program" results "$percent" >screen.txt 2>&1
+status=$?
+echo "wexla-array: task $task: $results in $folder, status $status"
+exit "$status"
