@@ -1,5 +1,8 @@
 #include "scan/capture.hpp"
 
+#include <cstdio>
+
+#include "textio/failure.hpp"
 #include "textio/record.hpp"
 #include "textio/shell.hpp"
 
@@ -9,11 +12,29 @@ namespace {
 const TextField<32> oname{"temp.OUT"};
 const TextField<32> best_name{"BEST.OUT"};
 
-// BEST.OUT is only ever written by this copy, so it always holds a whole
-// section or is left as it was.
+// BEST.OUT is only ever written by this copy. A copy that did not run or
+// did not succeed ends the run at once, before anything else is written, so
+// that no run ends with status 0 and a wrong BEST.OUT; the section stays
+// whole in the scratch file. The copy works on no connection, so the report
+// names none.
 void copy_best() {
-  TextField<64> scall{"cp temp.OUT BEST.OUT"};
-  system_sub(scall.view());
+  TextField<64> command{"cp temp.OUT BEST.OUT"};
+  CommandOutcome outcome = run_shell_command(command.view());
+  if (outcome.succeeded()) return;
+  char reason[128];
+  constexpr const char* kWhat = "Cannot copy 'temp.OUT' to 'BEST.OUT': cp";
+  switch (outcome.ending) {
+    case CommandOutcome::Ending::not_run:
+      std::snprintf(reason, sizeof reason, "%s could not be run", kWhat);
+      break;
+    case CommandOutcome::Ending::exited:
+      std::snprintf(reason, sizeof reason, "%s ended with status %d", kWhat, outcome.value);
+      break;
+    case CommandOutcome::Ending::signalled:
+      std::snprintf(reason, sizeof reason, "%s was ended by signal %d", kWhat, outcome.value);
+      break;
+  }
+  generate_error(Where::current(), {}, reason);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The best fit's whole section: every line goes to the scratch file, which
 // restarts at each new section; a section holding the best WSS so far is
-// copied to BEST.OUT by `cp` before the restart (or at the end).
+// copied to BEST.OUT by `cp` before the restart (or at the end). A copy that
+// fails ends the run as a run-time failure.
 #pragma once
 
 #include "scan/fit_scan.hpp"
