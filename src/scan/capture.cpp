@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "textio/failure.hpp"
+#include "textio/folder_lock.hpp"
 #include "textio/record.hpp"
 #include "textio/shell.hpp"
 
@@ -49,6 +50,16 @@ void open_scratch() {
     fail_open(dat_ou, best_name.trimmed(), "it is the results file being read", Where::current());
   }
   st_open(dat_ou, oname.view(), OpenStatus::unknown);
+}
+
+void start_capture() {
+  // Two runs in one folder would write the same three files. The lock is
+  // taken before the first file is opened for writing; a run that finds it
+  // held writes nothing.
+  if (lock_current_folder() == FolderLock::held_by_other) {
+    fail_open(dat_ou, oname.trimmed(), "another run is using this folder", Where::current());
+  }
+  open_scratch();
 }
 
 void section_header_found(FitScan& scan, const ScanKeys& keys) {

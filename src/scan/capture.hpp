@@ -12,6 +12,10 @@ namespace wexla {
 // Opens "temp.OUT" on the scratch connection, as a file that may exist.
 void open_scratch();
 
+// At scan set-up: takes the lock on the folder, refusing the run when
+// another run holds it, then opens the scratch file.
+void start_capture();
+
 // At a section header not preceded two lines above by the closing
 // statistics: close the scratch file, copy it when it holds the best fit,
 // and open it afresh. The search for the header, made on every line, is

@@ -76,7 +76,7 @@ bool may_hold_key(const Line& line, const ScanKeys& keys) {
 void run_scan(std::string_view fname, std::string_view dname, FitScan& scan,
               SummaryWriter& summary) {
   st_open(dat_in, fname, OpenStatus::old_file);
-  open_scratch();
+  start_capture();
   open_summary();
   const ScanKeys keys = trimmed_keys(scan);
   while (read_record_or_end(dat_in, kWholeRecord, scan.next_line().span())) {
