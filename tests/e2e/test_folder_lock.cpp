@@ -139,6 +139,25 @@ TEST(FolderLock, LockHeldElsewhereLeavesEarlierFilesUntouched) {
   EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
 }
 
+TEST(FolderLock, CommandsDoNotInheritTheLock) {
+  // The editor lists its descriptors that refer to the folder: the lock's
+  // descriptor is closed in every command.
+  if (!fs::exists("/proc/self/fd")) GTEST_SKIP() << "no /proc here";
+  TwoSections two;
+  Sandbox box;
+  box.write("run1.OUT", two.text());
+  box.write_script("bin/bbedit",
+                   "for f in /proc/$$/fd/*; do\n"
+                   "  [ \"$(readlink \"$f\")\" = \"$(pwd -P)\" ] && echo \"$f\"\n"
+                   "done > folder.fds\n"
+                   "echo bbedit ran\n");
+  RunResult r = box.run({"run1", "5"}, "\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, two.screen());
+  EXPECT_TRUE(box.exists("folder.fds"));
+  EXPECT_EQ(box.read("folder.fds"), "");
+}
+
 TEST(FolderLock, FolderThatCannotBeOpenedRunsWithoutTheLock) {
   // Without read permission "." cannot be opened to be locked; names in it
   // still work, and the run goes on as it would without the lock.
