@@ -5,9 +5,9 @@
 namespace wexla {
 
 enum class FolderLock : unsigned char {
-  held,          // this run holds the lock until it ends
-  held_by_other, // another process holds it
-  unavailable,   // the folder or its file system cannot be locked
+  held,           // this run holds the lock until it ends
+  held_by_other,  // another process holds it
+  unavailable,    // the folder or its file system cannot be locked
 };
 
 // Takes an exclusive lock on the current folder without waiting. The lock

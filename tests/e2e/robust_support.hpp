@@ -1,5 +1,5 @@
-// What the hostile-input and fault suites share: command stand-ins that log what the shell was asked to run, a FIFO
-// writer, and the peak memory of a run.
+// What the hostile-input and fault suites share: command stand-ins that log what the shell was
+// asked to run, a FIFO writer, and the peak memory of a run.
 #pragma once
 
 #include <sys/types.h>

@@ -32,34 +32,37 @@ std::string fail_second_time(const std::string& failure) {
 // the script itself when that shell became the script.
 std::string kill_the_shell(const std::string& signal) {
   return "case $(ps -o comm= -p $PPID) in\n"
-         "  wexla) kill -" + signal + " $$ ;;\n"
-         "  *) kill -" + signal + " $PPID ;;\n"
+         "  wexla) kill -" +
+         signal +
+         " $$ ;;\n"
+         "  *) kill -" +
+         signal +
+         " $PPID ;;\n"
          "esac\nexit 0\n";
 }
 
 struct CopyFailure {
   const char* name;
   void (*arrange)(const Sandbox& box);
-  bool final_copy;           // the copy at the end fails, not the one at the second header
-  bool only_bin_on_path;     // PATH holds the folder's bin alone: no cp there
-  bool as_nobody;            // privileges dropped, so that file modes hold
+  bool final_copy;        // the copy at the end fails, not the one at the second header
+  bool only_bin_on_path;  // PATH holds the folder's bin alone: no cp there
+  bool as_nobody;         // privileges dropped, so that file modes hold
   bool needs_dev_full;
   std::string reason;        // after "...: cp "
   std::string command_says;  // a pattern of cp's or the shell's own message, or empty
 };
 
 const CopyFailure kCopyFailures[] = {
-    {"StandInExitsWithOne",
-     [](const Sandbox& box) { box.write_script("bin/cp", "exit 1\n"); }, false, false, false,
-     false, "ended with status 1", ""},
+    {"StandInExitsWithOne", [](const Sandbox& box) { box.write_script("bin/cp", "exit 1\n"); },
+     false, false, false, false, "ended with status 1", ""},
     {"StandInExitsWithThreeAtTheFinalCopy",
      [](const Sandbox& box) { box.write_script("bin/cp", fail_second_time("exit 3\n")); }, true,
      false, false, false, "ended with status 3", ""},
     // The shell that ran the stand-in outlives it and tells of the signal
     // in its status (and may say "Terminated").
     {"StandInKilledBySignal",
-     [](const Sandbox& box) { box.write_script("bin/cp", "kill -TERM $$\n"); }, false, false,
-     false, false, "was ended by signal 15", "^(Terminated\n)?$"},
+     [](const Sandbox& box) { box.write_script("bin/cp", "kill -TERM $$\n"); }, false, false, false,
+     false, "was ended by signal 15", "^(Terminated\n)?$"},
     {"StandInInterruptedAtTheFinalCopy",
      [](const Sandbox& box) { box.write_script("bin/cp", fail_second_time("kill -INT $$\n")); },
      true, false, false, false, "was ended by signal 2", ""},
@@ -69,7 +72,9 @@ const CopyFailure kCopyFailures[] = {
      [](const Sandbox& box) { box.write_script("bin/cp", kill_the_shell("TERM")); }, false, false,
      false, false, "was ended by signal 15", ""},
     {"ShellInterruptedAtTheFinalCopy",
-     [](const Sandbox& box) { box.write_script("bin/cp", fail_second_time(kill_the_shell("INT"))); },
+     [](const Sandbox& box) {
+       box.write_script("bin/cp", fail_second_time(kill_the_shell("INT")));
+     },
      true, false, false, false, "was ended by signal 2", ""},
     {"MissingFromPath", [](const Sandbox&) {}, false, true, false, false, "could not be run",
      // dash says "cp: not found", bash "cp: command not found".
@@ -92,7 +97,9 @@ const CopyFailure kCopyFailures[] = {
      false, false, true, "ended with status 1", "BEST.OUT': No space left on device"},
 };
 
-void PrintTo(const CopyFailure& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CopyFailure& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CopyFailureTest : public ::testing::TestWithParam<CopyFailure> {};
 
@@ -118,8 +125,9 @@ TEST_P(CopyFailureTest, EndsTheRunAndKeepsTheSection) {
 
   EXPECT_EQ(r.status, 2);
   // The report comes at once: no count line, no editor, no final prompt.
-  EXPECT_EQ(r.out, banner() + (c.final_copy ? two.table()
-                                            : table_heading() + table_line(1, true, k20_25, k20_25)));
+  EXPECT_EQ(r.out,
+            banner() + (c.final_copy ? two.table()
+                                     : table_heading() + table_line(1, true, k20_25, k20_25)));
   std::string expected_report = report("capture.cpp", kWhat + c.reason);
   std::string err = normalize_report(r.err);
   ASSERT_GE(err.size(), expected_report.size()) << r.err;

@@ -75,11 +75,11 @@ const std::string kInterruptWexla =
 struct Fault {
   const char* name = "";
   std::function<void(const Sandbox&)> arrange{};
-  std::string results{};           // empty: the two sections
-  bool as_nobody = false;          // privileges dropped, so that file modes hold
+  std::string results{};   // empty: the two sections
+  bool as_nobody = false;  // privileges dropped, so that file modes hold
   unsigned umask_value = 022;
-  bool stdout_to_file = false;     // standard output to "stdout.txt"
-  bool only_bin_on_path = false;   // PATH holds the folder's bin alone
+  bool stdout_to_file = false;    // standard output to "stdout.txt"
+  bool only_bin_on_path = false;  // PATH holds the folder's bin alone
   unsigned long file_size_limit = 0;
   bool needs_dev_full = false;
   bool needs_proc = false;
@@ -91,349 +91,354 @@ struct Fault {
   std::string err{};
   std::vector<std::string> said{};
   std::vector<std::pair<std::string, std::string>> files{};  // name, content or kAbsent
-  std::vector<std::pair<std::string, unsigned>> modes{};      // name, permission bits
-  std::vector<std::string> symlinks{};                        // still symbolic links
+  std::vector<std::pair<std::string, unsigned>> modes{};     // name, permission bits
+  std::vector<std::string> symlinks{};                       // still symbolic links
 };
 
-void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
+void PrintTo(const Fault& f, std::ostream* os) {
+  *os << f.name;
+}
 
 // Made when the tests are registered, after every shared text exists.
 std::vector<Fault> faults() {
   const TwoSections kTwo;
   return {
-    // --- Full devices ------------------------------------------------------
-    {.name = "BestOnAFullDevice",
-     // cp reports the refused write, and so does the run: the section
-     // stays in the scratch file.
-     .arrange =
-         [](const Sandbox& box) {
-           fs::create_symlink("/dev/full", box.path("BEST.OUT"));
-           // The usual stand-in would copy the endless /dev/full.
-           box.write_script("bin/bbedit", "echo bbedit ran\n");
-         },
-     .needs_dev_full = true,
-     .status = 2,
-     .out = screen_to_first_fit(),
-     .err = copy_report("ended with status 1"),
-     .said = {"BEST.OUT': No space left on device"},
-     .files = {{"WexlaP.OUT", kTwo.first_summary()}, {"temp.OUT", records(kTwo.first)}},
-     .symlinks = {"BEST.OUT"}},
-    {.name = "StandardOutputOnAFullDevice",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("BEST.OUT", kOldBest);
-           fs::create_symlink("/dev/full", box.path("stdout.txt"));
-         },
-     .stdout_to_file = true,
-     .needs_dev_full = true,
-     .status = 2,
-     .err = report("dialogue.cpp (unit = 6, file = 'stdout')", "No space left on device"),
-     .files = {{"temp.OUT", kAbsent},
-               {"WexlaP.OUT", kAbsent},
-               {"BEST.OUT", kOldBest},
-               {"run1.OUT", kTwo.text()}}},
-    {.name = "ScratchOnAFullDeviceKeepsTheOtherFiles",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("BEST.OUT", kOldBest);
-           box.write("WexlaP.OUT", kOldSummary);
-           fs::create_symlink("/dev/full", box.path("temp.OUT"));
-         },
-     .needs_dev_full = true,
-     .status = 2,
-     .out = banner() + table_heading(),
-     .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", "No space left on device"),
-     // The summary file was opened but never written: its old content stays.
-     .files = {{"WexlaP.OUT", kOldSummary}, {"BEST.OUT", kOldBest}},
-     .symlinks = {"temp.OUT"}},
-    {.name = "SummaryOnAFullDeviceKeepsTheOldBest",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("BEST.OUT", kOldBest);
-           fs::create_symlink("/dev/full", box.path("WexlaP.OUT"));
-         },
-     .needs_dev_full = true,
-     .status = 2,
-     .out = screen_to_first_fit(),
-     .err = report("summary.cpp", "No space left on device"),
-     .files = {{"temp.OUT", records_to_first_heading(kTwo.text())}, {"BEST.OUT", kOldBest}}},
-    {.name = "DeviceFillsDuringTheRun",
-     // Files may not grow beyond 8 KiB: the first section is copied whole,
-     // the second overflows the scratch file, and the run ends with the
-     // report. BEST.OUT keeps the whole first section; the summary keeps
-     // its records.
-     .arrange = [](const Sandbox&) {},
-     .results = kTwo.first + [] {
-       Results second;
-       second.header();
-       for (int i = 0; i < 200; ++i) second.line(" iteration " + std::to_string(i));
-       return second.fit("12.5").text();
-     }(),
-     .file_size_limit = 8192,
-     .status = 2,
-     .out = screen_to_first_fit(),
-     .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", "File too large"),
-     .files = {{"BEST.OUT", records(kTwo.first)},
-               {"WexlaP.OUT", kTwo.first_summary()},
-               {"temp.OUT", [] {
-                  Results second;
-                  second.header();
-                  for (int i = 0; i < 200; ++i) second.line(" iteration " + std::to_string(i));
-                  return records(second.fit("12.5").text()).substr(0, 8192);
-                }()}}},
-    {.name = "ScratchFileThatIsAFolder",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("BEST.OUT", kOldBest);
-           fs::create_directory(box.path("temp.OUT"));
-         },
-     .status = 2,
-     .out = banner() + table_heading(),
-     .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Is a directory"),
-     .files = {{"BEST.OUT", kOldBest}}},
-    {.name = "SummaryFileThatIsAFolder",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("BEST.OUT", kOldBest);
-           fs::create_directory(box.path("WexlaP.OUT"));
-         },
-     .status = 2,
-     .out = banner() + table_heading(),
-     .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': Is a directory"),
-     .files = {{"BEST.OUT", kOldBest}}},
+      // --- Full devices ------------------------------------------------------
+      {.name = "BestOnAFullDevice",
+       // cp reports the refused write, and so does the run: the section
+       // stays in the scratch file.
+       .arrange =
+           [](const Sandbox& box) {
+             fs::create_symlink("/dev/full", box.path("BEST.OUT"));
+             // The usual stand-in would copy the endless /dev/full.
+             box.write_script("bin/bbedit", "echo bbedit ran\n");
+           },
+       .needs_dev_full = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = copy_report("ended with status 1"),
+       .said = {"BEST.OUT': No space left on device"},
+       .files = {{"WexlaP.OUT", kTwo.first_summary()}, {"temp.OUT", records(kTwo.first)}},
+       .symlinks = {"BEST.OUT"}},
+      {.name = "StandardOutputOnAFullDevice",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             fs::create_symlink("/dev/full", box.path("stdout.txt"));
+           },
+       .stdout_to_file = true,
+       .needs_dev_full = true,
+       .status = 2,
+       .err = report("dialogue.cpp (unit = 6, file = 'stdout')", "No space left on device"),
+       .files = {{"temp.OUT", kAbsent},
+                 {"WexlaP.OUT", kAbsent},
+                 {"BEST.OUT", kOldBest},
+                 {"run1.OUT", kTwo.text()}}},
+      {.name = "ScratchOnAFullDeviceKeepsTheOtherFiles",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             box.write("WexlaP.OUT", kOldSummary);
+             fs::create_symlink("/dev/full", box.path("temp.OUT"));
+           },
+       .needs_dev_full = true,
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", "No space left on device"),
+       // The summary file was opened but never written: its old content stays.
+       .files = {{"WexlaP.OUT", kOldSummary}, {"BEST.OUT", kOldBest}},
+       .symlinks = {"temp.OUT"}},
+      {.name = "SummaryOnAFullDeviceKeepsTheOldBest",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             fs::create_symlink("/dev/full", box.path("WexlaP.OUT"));
+           },
+       .needs_dev_full = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = report("summary.cpp", "No space left on device"),
+       .files = {{"temp.OUT", records_to_first_heading(kTwo.text())}, {"BEST.OUT", kOldBest}}},
+      {.name = "DeviceFillsDuringTheRun",
+       // Files may not grow beyond 8 KiB: the first section is copied whole,
+       // the second overflows the scratch file, and the run ends with the
+       // report. BEST.OUT keeps the whole first section; the summary keeps
+       // its records.
+       .arrange = [](const Sandbox&) {},
+       .results = kTwo.first +
+                  [] {
+                    Results second;
+                    second.header();
+                    for (int i = 0; i < 200; ++i) second.line(" iteration " + std::to_string(i));
+                    return second.fit("12.5").text();
+                  }(),
+       .file_size_limit = 8192,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", "File too large"),
+       .files = {{"BEST.OUT", records(kTwo.first)},
+                 {"WexlaP.OUT", kTwo.first_summary()},
+                 {"temp.OUT",
+                  [] {
+                    Results second;
+                    second.header();
+                    for (int i = 0; i < 200; ++i) second.line(" iteration " + std::to_string(i));
+                    return records(second.fit("12.5").text()).substr(0, 8192);
+                  }()}}},
+      {.name = "ScratchFileThatIsAFolder",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             fs::create_directory(box.path("temp.OUT"));
+           },
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Is a directory"),
+       .files = {{"BEST.OUT", kOldBest}}},
+      {.name = "SummaryFileThatIsAFolder",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             fs::create_directory(box.path("WexlaP.OUT"));
+           },
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': Is a directory"),
+       .files = {{"BEST.OUT", kOldBest}}},
 
-    // --- Files and folders without permission (privileges dropped) --------
-    {.name = "MaskThatLeavesNoPermission",
-     // New files get mode 0. The scratch file is opened again at the first
-     // section header, and that opening is refused; nothing else is touched.
-     .arrange = [](const Sandbox& box) { box.write("BEST.OUT", kOldBest); },
-     .as_nobody = true,
-     .umask_value = 0777,
-     .status = 2,
-     .out = banner() + table_heading(),
-     .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"),
-     .files = {{"BEST.OUT", kOldBest}, {"temp.OUT", ""}, {"WexlaP.OUT", ""}},
-     .modes = {{"temp.OUT", 0}, {"WexlaP.OUT", 0}}},
-    {.name = "ResultsFileWithoutAnyPermission",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("BEST.OUT", kOldBest);
-           set_mode(box, "run1.OUT", 0);
-         },
-     .as_nobody = true,
-     .status = 2,
-     .out = banner() + table_heading(),
-     .err = report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': Permission denied"),
-     .files = {{"temp.OUT", kAbsent},
-               {"WexlaP.OUT", kAbsent},
-               {"BEST.OUT", kOldBest},
-               {"run1.OUT", kTwo.text()}}},
-    {.name = "ScratchFileWithoutAnyPermission",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("temp.OUT", "old scratch\n");
-           set_mode(box, "temp.OUT", 0);
-         },
-     .as_nobody = true,
-     .status = 2,
-     .out = banner() + table_heading(),
-     .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"),
-     .files = {{"temp.OUT", "old scratch\n"}, {"WexlaP.OUT", kAbsent}}},
-    {.name = "WriteOnlyScratchFileCannotBeCopied",
-     // The scratch file is opened for writing only and filled; cp cannot
-     // read it and says so, and so does the run. BEST.OUT keeps its old
-     // content and the scratch file the section.
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("BEST.OUT", kOldBest);
-           box.write("temp.OUT", "old scratch\n");
-           set_mode(box, "temp.OUT", 0222);
-           set_mode(box, "BEST.OUT", 0666);
-         },
-     .as_nobody = true,
-     .status = 2,
-     .out = screen_to_first_fit(),
-     .err = copy_report("ended with status 1"),
-     .said = {"cp: cannot open 'temp.OUT' for reading: Permission denied"},
-     .files = {{"BEST.OUT", kOldBest},
-               {"WexlaP.OUT", kTwo.first_summary()},
-               {"temp.OUT", records(kTwo.first)}}},
-    {.name = "ReadOnlySummaryFileIsNeverWritten",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("BEST.OUT", kOldBest);
-           box.write("WexlaP.OUT", kOldSummary);
-           set_mode(box, "WexlaP.OUT", 0444);
-         },
-     .as_nobody = true,
-     .status = 2,
-     .out = screen_to_first_fit(),
-     .err = report("summary.cpp", "Cannot write to file opened for READ"),
-     .files = {{"WexlaP.OUT", kOldSummary},
-               {"temp.OUT", records_to_first_heading(kTwo.text())},
-               {"BEST.OUT", kOldBest}}},
-    {.name = "SummaryFileWithoutAnyPermission",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("WexlaP.OUT", kOldSummary);
-           set_mode(box, "WexlaP.OUT", 0);
-         },
-     .as_nobody = true,
-     .status = 2,
-     .out = banner() + table_heading(),
-     .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': Permission denied"),
-     // The scratch file was opened, nothing written to it yet.
-     .files = {{"WexlaP.OUT", kOldSummary}, {"temp.OUT", ""}}},
-    {.name = "WriteOnlySummaryFileIsWrittenWhole",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("WexlaP.OUT", kOldSummary + kOldSummary + kOldSummary);
-           set_mode(box, "WexlaP.OUT", 0222);
-         },
-     .as_nobody = true,
-     .status = 0,
-     .out = kTwo.screen(),
-     .files = {{"WexlaP.OUT", kTwo.summary()}, {"BEST.OUT", records(kTwo.second)}}},
-    {.name = "ReadOnlyBestIsLeftAsItWas",
-     // cp cannot write BEST.OUT: the run ends before the editor sees it.
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("BEST.OUT", kOldBest);
-           set_mode(box, "BEST.OUT", 0444);
-         },
-     .as_nobody = true,
-     .status = 2,
-     .out = screen_to_first_fit(),
-     .err = copy_report("ended with status 1"),
-     .said = {"cp: cannot create regular file 'BEST.OUT': Permission denied"},
-     .files = {{"BEST.OUT", kOldBest},
-               {"bbedit.BEST", kAbsent},
-               {"WexlaP.OUT", kTwo.first_summary()},
-               {"temp.OUT", records(kTwo.first)}}},
-    // A folder where nothing can be created, but where the run's files
-    // exist and can be written. An existing BEST.OUT is written in place
-    // and the run completes, though rm cannot remove the scratch file,
-    // which keeps the last section whole. Without a BEST.OUT, cp cannot
-    // create one and the run ends at the first copy.
-    {.name = "ReadOnlyFolderWithTheRunsFiles",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write_script("bin/bbedit", "echo bbedit ran\n");
-           box.write("temp.OUT", "old scratch\n");
-           box.write("WexlaP.OUT", kOldSummary);
-           box.write("BEST.OUT", kOldBest);
-           for (const char* name : {"temp.OUT", "WexlaP.OUT", "BEST.OUT"}) set_mode(box, name, 0666);
-           set_mode(box, ".", 0555);
-         },
-     .as_nobody = true,
-     .status = 0,
-     .out = kTwo.screen(),
-     .said = {"rm: cannot remove 'temp.OUT': Permission denied"},
-     .files = {{"temp.OUT", records(kTwo.second)},
-               {"WexlaP.OUT", kTwo.summary()},
-               {"BEST.OUT", records(kTwo.second)}}},
-    {.name = "ReadOnlyFolderWithoutBest",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write_script("bin/bbedit", "echo bbedit ran\n");
-           box.write("temp.OUT", "old scratch\n");
-           box.write("WexlaP.OUT", kOldSummary);
-           for (const char* name : {"temp.OUT", "WexlaP.OUT"}) set_mode(box, name, 0666);
-           set_mode(box, ".", 0555);
-         },
-     .as_nobody = true,
-     .status = 2,
-     .out = screen_to_first_fit(),
-     .err = copy_report("ended with status 1"),
-     .said = {"cp: cannot create regular file 'BEST.OUT': Permission denied"},
-     .files = {{"temp.OUT", records(kTwo.first)},
-               {"WexlaP.OUT", kTwo.first_summary()},
-               {"BEST.OUT", kAbsent}}},
+      // --- Files and folders without permission (privileges dropped) --------
+      {.name = "MaskThatLeavesNoPermission",
+       // New files get mode 0. The scratch file is opened again at the first
+       // section header, and that opening is refused; nothing else is touched.
+       .arrange = [](const Sandbox& box) { box.write("BEST.OUT", kOldBest); },
+       .as_nobody = true,
+       .umask_value = 0777,
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"),
+       .files = {{"BEST.OUT", kOldBest}, {"temp.OUT", ""}, {"WexlaP.OUT", ""}},
+       .modes = {{"temp.OUT", 0}, {"WexlaP.OUT", 0}}},
+      {.name = "ResultsFileWithoutAnyPermission",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             set_mode(box, "run1.OUT", 0);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': Permission denied"),
+       .files = {{"temp.OUT", kAbsent},
+                 {"WexlaP.OUT", kAbsent},
+                 {"BEST.OUT", kOldBest},
+                 {"run1.OUT", kTwo.text()}}},
+      {.name = "ScratchFileWithoutAnyPermission",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("temp.OUT", "old scratch\n");
+             set_mode(box, "temp.OUT", 0);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"),
+       .files = {{"temp.OUT", "old scratch\n"}, {"WexlaP.OUT", kAbsent}}},
+      {.name = "WriteOnlyScratchFileCannotBeCopied",
+       // The scratch file is opened for writing only and filled; cp cannot
+       // read it and says so, and so does the run. BEST.OUT keeps its old
+       // content and the scratch file the section.
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             box.write("temp.OUT", "old scratch\n");
+             set_mode(box, "temp.OUT", 0222);
+             set_mode(box, "BEST.OUT", 0666);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = copy_report("ended with status 1"),
+       .said = {"cp: cannot open 'temp.OUT' for reading: Permission denied"},
+       .files = {{"BEST.OUT", kOldBest},
+                 {"WexlaP.OUT", kTwo.first_summary()},
+                 {"temp.OUT", records(kTwo.first)}}},
+      {.name = "ReadOnlySummaryFileIsNeverWritten",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             box.write("WexlaP.OUT", kOldSummary);
+             set_mode(box, "WexlaP.OUT", 0444);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = report("summary.cpp", "Cannot write to file opened for READ"),
+       .files = {{"WexlaP.OUT", kOldSummary},
+                 {"temp.OUT", records_to_first_heading(kTwo.text())},
+                 {"BEST.OUT", kOldBest}}},
+      {.name = "SummaryFileWithoutAnyPermission",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("WexlaP.OUT", kOldSummary);
+             set_mode(box, "WexlaP.OUT", 0);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': Permission denied"),
+       // The scratch file was opened, nothing written to it yet.
+       .files = {{"WexlaP.OUT", kOldSummary}, {"temp.OUT", ""}}},
+      {.name = "WriteOnlySummaryFileIsWrittenWhole",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("WexlaP.OUT", kOldSummary + kOldSummary + kOldSummary);
+             set_mode(box, "WexlaP.OUT", 0222);
+           },
+       .as_nobody = true,
+       .status = 0,
+       .out = kTwo.screen(),
+       .files = {{"WexlaP.OUT", kTwo.summary()}, {"BEST.OUT", records(kTwo.second)}}},
+      {.name = "ReadOnlyBestIsLeftAsItWas",
+       // cp cannot write BEST.OUT: the run ends before the editor sees it.
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             set_mode(box, "BEST.OUT", 0444);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = copy_report("ended with status 1"),
+       .said = {"cp: cannot create regular file 'BEST.OUT': Permission denied"},
+       .files = {{"BEST.OUT", kOldBest},
+                 {"bbedit.BEST", kAbsent},
+                 {"WexlaP.OUT", kTwo.first_summary()},
+                 {"temp.OUT", records(kTwo.first)}}},
+      // A folder where nothing can be created, but where the run's files
+      // exist and can be written. An existing BEST.OUT is written in place
+      // and the run completes, though rm cannot remove the scratch file,
+      // which keeps the last section whole. Without a BEST.OUT, cp cannot
+      // create one and the run ends at the first copy.
+      {.name = "ReadOnlyFolderWithTheRunsFiles",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit", "echo bbedit ran\n");
+             box.write("temp.OUT", "old scratch\n");
+             box.write("WexlaP.OUT", kOldSummary);
+             box.write("BEST.OUT", kOldBest);
+             for (const char* name : {"temp.OUT", "WexlaP.OUT", "BEST.OUT"})
+               set_mode(box, name, 0666);
+             set_mode(box, ".", 0555);
+           },
+       .as_nobody = true,
+       .status = 0,
+       .out = kTwo.screen(),
+       .said = {"rm: cannot remove 'temp.OUT': Permission denied"},
+       .files = {{"temp.OUT", records(kTwo.second)},
+                 {"WexlaP.OUT", kTwo.summary()},
+                 {"BEST.OUT", records(kTwo.second)}}},
+      {.name = "ReadOnlyFolderWithoutBest",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit", "echo bbedit ran\n");
+             box.write("temp.OUT", "old scratch\n");
+             box.write("WexlaP.OUT", kOldSummary);
+             for (const char* name : {"temp.OUT", "WexlaP.OUT"}) set_mode(box, name, 0666);
+             set_mode(box, ".", 0555);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = copy_report("ended with status 1"),
+       .said = {"cp: cannot create regular file 'BEST.OUT': Permission denied"},
+       .files = {{"temp.OUT", records(kTwo.first)},
+                 {"WexlaP.OUT", kTwo.first_summary()},
+                 {"BEST.OUT", kAbsent}}},
 
-    // --- Commands missing, failing or interrupted --------------------------
-    {.name = "CopyAndRemoveMissingFromPath",
-     // /bin/sh is still found; only the fake editor is on PATH. The first
-     // copy cannot run: the run ends there, before rm, and the scratch
-     // file keeps the first section whole.
-     .arrange =
-         [](const Sandbox& box) {
-           box.write("BEST.OUT", kOldBest);
-           box.write_script("bin/bbedit", "echo bbedit ran\n");
-         },
-     .only_bin_on_path = true,
-     .status = 2,
-     .out = screen_to_first_fit(),
-     .err = copy_report("could not be run"),
-     // The shell's own words: dash says "cp: not found", bash "cp: command not found".
-     .said = {"cp: (command )?not found"},
-     .files = {{"BEST.OUT", kOldBest},
-               {"temp.OUT", records(kTwo.first)},
-               {"WexlaP.OUT", kTwo.first_summary()}}},
-    {.name = "EditorThatFailsAndWritesToBothStreams",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write_script("bin/bbedit",
-                            "echo to standard output\necho to standard error >&2\nexit 3\n");
-         },
-     .status = 0,
-     .out = banner() + kTwo.table() + "\n WSS within   5.00    % of best     1\n" +
-            "to standard output\n\n Press return to finish\n",
-     .err = "to standard error\n",
-     .files = {{"BEST.OUT", records(kTwo.second)},
-               {"WexlaP.OUT", kTwo.summary()},
-               {"temp.OUT", kAbsent}}},
-    {.name = "EditorThatReadsTheInputToItsEnd",
-     // The Return meant for the final prompt is gone: that read meets the end.
-     .arrange =
-         [](const Sandbox& box) {
-           box.write_script("bin/bbedit", "/bin/cat > /dev/null\necho bbedit ran\n");
-         },
-     .status = 2,
-     .out = kTwo.screen(),
-     .err = report("wrap_up.cpp (unit = 5, file = 'stdin')", "End of file"),
-     .files = {{"BEST.OUT", records(kTwo.second)}, {"WexlaP.OUT", kTwo.summary()}}},
-    // The editor dies of SIGINT, alone or with the program interrupted as
-    // well: the program ignores the interrupt while it waits for a command.
-    {.name = "InterruptedEditor",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write_script("bin/bbedit", "kill -INT $$\necho not reached\n");
-         },
-     .status = 0,
-     .out = banner() + kTwo.table() + "\n WSS within   5.00    % of best     1\n" +
-            "\n Press return to finish\n",
-     .files = {{"BEST.OUT", records(kTwo.second)},
-               {"WexlaP.OUT", kTwo.summary()},
-               {"temp.OUT", kAbsent}}},
-    {.name = "InterruptedEditorAndProgram",
-     .arrange =
-         [](const Sandbox& box) {
-           box.write_script("bin/bbedit", kInterruptWexla + "kill -INT $$\necho not reached\n");
-         },
-     .needs_proc = true,
-     .status = 0,
-     .out = banner() + kTwo.table() + "\n WSS within   5.00    % of best     1\n" +
-            "\n Press return to finish\n",
-     .files = {{"BEST.OUT", records(kTwo.second)},
-               {"WexlaP.OUT", kTwo.summary()},
-               {"temp.OUT", kAbsent}}},
-    {.name = "CopyInterruptedBeforeItCopies",
-     // The first copy (section 1) is made; the second cp is interrupted,
-     // with the program, before it writes: BEST.OUT keeps the whole first
-     // section, the scratch file the second, and the run ends at once.
-     .arrange =
-         [](const Sandbox& box) {
-           box.write_script("bin/cp", "if [ -e copied ]; then\n" + kInterruptWexla +
-                                          "kill -INT $$\nfi\n: > copied\nexec /bin/cp \"$@\"\n");
-         },
-     .needs_proc = true,
-     .status = 2,
-     .out = banner() + kTwo.table(),
-     .err = copy_report("was ended by signal 2"),
-     .files = {{"BEST.OUT", records(kTwo.first)},
-               {"bbedit.BEST", kAbsent},
-               {"WexlaP.OUT", kTwo.summary()},
-               {"temp.OUT", records(kTwo.second)}}},
+      // --- Commands missing, failing or interrupted --------------------------
+      {.name = "CopyAndRemoveMissingFromPath",
+       // /bin/sh is still found; only the fake editor is on PATH. The first
+       // copy cannot run: the run ends there, before rm, and the scratch
+       // file keeps the first section whole.
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             box.write_script("bin/bbedit", "echo bbedit ran\n");
+           },
+       .only_bin_on_path = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = copy_report("could not be run"),
+       // The shell's own words: dash says "cp: not found", bash "cp: command not found".
+       .said = {"cp: (command )?not found"},
+       .files = {{"BEST.OUT", kOldBest},
+                 {"temp.OUT", records(kTwo.first)},
+                 {"WexlaP.OUT", kTwo.first_summary()}}},
+      {.name = "EditorThatFailsAndWritesToBothStreams",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit",
+                              "echo to standard output\necho to standard error >&2\nexit 3\n");
+           },
+       .status = 0,
+       .out = banner() + kTwo.table() + "\n WSS within   5.00    % of best     1\n" +
+              "to standard output\n\n Press return to finish\n",
+       .err = "to standard error\n",
+       .files = {{"BEST.OUT", records(kTwo.second)},
+                 {"WexlaP.OUT", kTwo.summary()},
+                 {"temp.OUT", kAbsent}}},
+      {.name = "EditorThatReadsTheInputToItsEnd",
+       // The Return meant for the final prompt is gone: that read meets the end.
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit", "/bin/cat > /dev/null\necho bbedit ran\n");
+           },
+       .status = 2,
+       .out = kTwo.screen(),
+       .err = report("wrap_up.cpp (unit = 5, file = 'stdin')", "End of file"),
+       .files = {{"BEST.OUT", records(kTwo.second)}, {"WexlaP.OUT", kTwo.summary()}}},
+      // The editor dies of SIGINT, alone or with the program interrupted as
+      // well: the program ignores the interrupt while it waits for a command.
+      {.name = "InterruptedEditor",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit", "kill -INT $$\necho not reached\n");
+           },
+       .status = 0,
+       .out = banner() + kTwo.table() + "\n WSS within   5.00    % of best     1\n" +
+              "\n Press return to finish\n",
+       .files = {{"BEST.OUT", records(kTwo.second)},
+                 {"WexlaP.OUT", kTwo.summary()},
+                 {"temp.OUT", kAbsent}}},
+      {.name = "InterruptedEditorAndProgram",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit", kInterruptWexla + "kill -INT $$\necho not reached\n");
+           },
+       .needs_proc = true,
+       .status = 0,
+       .out = banner() + kTwo.table() + "\n WSS within   5.00    % of best     1\n" +
+              "\n Press return to finish\n",
+       .files = {{"BEST.OUT", records(kTwo.second)},
+                 {"WexlaP.OUT", kTwo.summary()},
+                 {"temp.OUT", kAbsent}}},
+      {.name = "CopyInterruptedBeforeItCopies",
+       // The first copy (section 1) is made; the second cp is interrupted,
+       // with the program, before it writes: BEST.OUT keeps the whole first
+       // section, the scratch file the second, and the run ends at once.
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/cp", "if [ -e copied ]; then\n" + kInterruptWexla +
+                                            "kill -INT $$\nfi\n: > copied\nexec /bin/cp \"$@\"\n");
+           },
+       .needs_proc = true,
+       .status = 2,
+       .out = banner() + kTwo.table(),
+       .err = copy_report("was ended by signal 2"),
+       .files = {{"BEST.OUT", records(kTwo.first)},
+                 {"bbedit.BEST", kAbsent},
+                 {"WexlaP.OUT", kTwo.summary()},
+                 {"temp.OUT", records(kTwo.second)}}},
   };
 }
 

@@ -21,8 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kRefused =
-    report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': another run is using this folder");
+const std::string kRefused = report(
+    "capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': another run is using this folder");
 
 // Every file of the folder (bin/ aside) with its content.
 std::map<std::string, std::string> folder_files(const Sandbox& box) {
@@ -167,9 +167,8 @@ TEST(FolderLock, FolderThatCannotBeOpenedRunsWithoutTheLock) {
   TwoSections two;
   Sandbox box;
   box.write("run1.OUT", two.text());
-  fs::permissions(box.dir(), fs::perms::owner_all | fs::perms::group_write |
-                                 fs::perms::group_exec | fs::perms::others_write |
-                                 fs::perms::others_exec);
+  fs::permissions(box.dir(), fs::perms::owner_all | fs::perms::group_write | fs::perms::group_exec |
+                                 fs::perms::others_write | fs::perms::others_exec);
   RunOptions options;
   options.input = "\n";
   options.as_nobody = true;
