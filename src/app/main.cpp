@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
   FitScan scan;
   SummaryWriter summary;
   run_dialogue(settings, args);
-  run_scan(settings.fname.view(), settings.dname.view(), scan, summary);
+  run_scan(settings.results_name.view(), settings.typed_name.view(), scan, summary);
   wrap_up(settings, scan);
   end_run(0);
 }

@@ -10,8 +10,8 @@
 namespace wexla {
 namespace {
 
-const TextField<32> oname{"temp.OUT"};
-const TextField<32> best_name{"BEST.OUT"};
+const TextField<32> scratch_file_name{"temp.OUT"};
+const TextField<32> best_file_name{"BEST.OUT"};
 
 // BEST.OUT is only ever written by this copy. A copy that did not run or
 // did not succeed ends the run at once, before anything else is written, so
@@ -43,13 +43,15 @@ void copy_best() {
 void open_scratch() {
   // Cutting the results file while it is being read would destroy it, and
   // so would copying a section over it.
-  if (names_connected_file(dat_in, oname.view())) {
-    fail_open(dat_ou, oname.trimmed(), "it is the results file being read", Where::current());
+  if (names_connected_file(results_unit, scratch_file_name.view())) {
+    fail_open(scratch_unit, scratch_file_name.trimmed(), "it is the results file being read",
+              Where::current());
   }
-  if (names_connected_file(dat_in, best_name.view())) {
-    fail_open(dat_ou, best_name.trimmed(), "it is the results file being read", Where::current());
+  if (names_connected_file(results_unit, best_file_name.view())) {
+    fail_open(scratch_unit, best_file_name.trimmed(), "it is the results file being read",
+              Where::current());
   }
-  st_open(dat_ou, oname.view(), OpenStatus::unknown);
+  st_open(scratch_unit, scratch_file_name.view(), OpenStatus::unknown);
 }
 
 void start_capture() {
@@ -57,27 +59,28 @@ void start_capture() {
   // taken before the first file is opened for writing; a run that finds it
   // held writes nothing.
   if (lock_current_folder() == FolderLock::held_by_other) {
-    fail_open(dat_ou, oname.trimmed(), "another run is using this folder", Where::current());
+    fail_open(scratch_unit, scratch_file_name.trimmed(), "another run is using this folder",
+              Where::current());
   }
   open_scratch();
 }
 
 void section_header_found(FitScan& scan, const ScanKeys& keys) {
-  if (string_index(scan.line_at(2).view(), keys.statistics) != 0) return;
-  st_close(dat_ou);
-  if (scan.flag0 == 1) {
+  if (string_index(scan.line_at(2).view(), keys.statistics_key) != 0) return;
+  st_close(scratch_unit);
+  if (scan.scratch_holds_best) {
     copy_best();
-    scan.flag0 = 0;
+    scan.scratch_holds_best = false;
   }
   open_scratch();
 }
 
 void append_line(const FitScan& scan) {
-  write_record(dat_ou, kWholeRecord, scan.line0().view());
+  write_record(scratch_unit, kWholeRecord, scan.line0().view());
 }
 
 void finish_capture(FitScan& scan) {
-  if (scan.flag0 == 1) copy_best();
+  if (scan.scratch_holds_best) copy_best();
 }
 
 }  // namespace wexla

@@ -22,7 +22,8 @@ void start_capture();
 // inline; the rest is not.
 void section_header_found(FitScan& scan, const ScanKeys& keys);
 inline void section_header_step(FitScan& scan, const ScanKeys& keys) {
-  if (string_index(scan.line0().view(), keys.header) != 0) section_header_found(scan, keys);
+  if (string_index(scan.line0().view(), keys.section_header_key) != 0)
+    section_header_found(scan, keys);
 }
 
 // Writes the line, exactly 80 characters, as one scratch record.

@@ -226,11 +226,11 @@ std::string missing(const std::string& name) {
 
 std::string table_heading() { return "           n             WSS       Best WSS\n"; }
 
-std::string table_line(int n, bool marked, const std::string& wss, const std::string& best) {
+std::string table_line(int n, bool marked, const std::string& wss_text, const std::string& best) {
   char number[8];
   std::snprintf(number, sizeof number, "%3d", n);
   return std::string(" The WSS(") + (n > 999 ? "***" : number) + (marked ? "*" : " ") + ") is " +
-         wss + "," + best + "\n";
+         wss_text + "," + best + "\n";
 }
 
 std::string screen_tail(const std::string& percent_field, int count) {
