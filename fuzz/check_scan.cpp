@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/banner.hpp"
 #include "checks.hpp"
 #include "line_model.hpp"
 #include "real_oracle.hpp"
@@ -75,7 +76,7 @@ std::string trimmed(const std::string& line) {
 
 Expected model_run(std::string_view results) {
   Expected e;
-  e.screen = "\nWEXLA v1.03  best fit, WSS table and parameter summary of a Kalvor run\n\n";
+  e.screen = "\n" WEXLA_BANNER_TEXT "\n\n";
   e.screen += "           n             WSS       Best WSS\n";
   std::array<std::string, 9> window;
   window.fill(std::string(kLine, ' '));

@@ -1,5 +1,6 @@
 #include "app/dialogue.hpp"
 
+#include "app/banner.hpp"
 #include "textio/fp_compare.hpp"
 #include "textio/record.hpp"
 #include "textio/units.hpp"
@@ -7,8 +8,7 @@
 namespace wexla {
 namespace {
 
-constexpr Format kBanner =
-    WEXLA_FORMAT("(/,'WEXLA v1.03  best fit, WSS table and parameter summary of a Kalvor run',/)");
+constexpr Format kBanner = WEXLA_FORMAT("(/,'" WEXLA_BANNER_TEXT "',/)");
 constexpr Format kNamePrompt = WEXLA_FORMAT("('Enter the OUT file name ',$)");
 constexpr Format kMissing = WEXLA_FORMAT(
     "(/,'This .OUT file (',a,                                    "

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "scan/results_guard.hpp"
 #include "textio/failure.hpp"
 #include "textio/folder_lock.hpp"
 #include "textio/record.hpp"
@@ -41,16 +42,9 @@ void copy_best() {
 }  // namespace
 
 void open_scratch() {
-  // Cutting the results file while it is being read would destroy it, and
-  // so would copying a section over it.
-  if (names_connected_file(results_unit, scratch_file_name.view())) {
-    fail_open(scratch_unit, scratch_file_name.trimmed(), "it is the results file being read",
-              Where::current());
-  }
-  if (names_connected_file(results_unit, best_file_name.view())) {
-    fail_open(scratch_unit, best_file_name.trimmed(), "it is the results file being read",
-              Where::current());
-  }
+  // Copying a section over the results file would destroy it as well.
+  refuse_the_results_file(scratch_unit, scratch_file_name.view());
+  refuse_the_results_file(scratch_unit, best_file_name.view());
   st_open(scratch_unit, scratch_file_name.view(), OpenStatus::unknown);
 }
 

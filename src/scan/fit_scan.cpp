@@ -32,15 +32,14 @@ void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summ
   }
   summary.state = SummaryState::heading_due;
   read_record(std::span<const char>(line8.chars), kWssField, scan.fit_wss);
+  // A fit is marked while the scratch file holds the best section: a new
+  // best, and any later fit of that same section.
   if (less_signaling(scan.fit_wss, scan.best_wss)) {
     scan.best_wss = scan.fit_wss;
     scan.scratch_holds_best = true;
-    write_record(kUnitStdout, kMarkedLine, scan.next_fit_number, scan.fit_wss, scan.best_wss);
-  } else if (!scan.scratch_holds_best) {
-    write_record(kUnitStdout, kPlainLine, scan.next_fit_number, scan.fit_wss, scan.best_wss);
-  } else {
-    write_record(kUnitStdout, kMarkedLine, scan.next_fit_number, scan.fit_wss, scan.best_wss);
   }
+  write_record(kUnitStdout, scan.scratch_holds_best ? kMarkedLine : kPlainLine,
+               scan.next_fit_number, scan.fit_wss, scan.best_wss);
   scan.all_fit_wss.push_back(scan.fit_wss);
   ++scan.next_fit_number;
 }

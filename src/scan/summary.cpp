@@ -1,5 +1,6 @@
 #include "scan/summary.hpp"
 
+#include "scan/results_guard.hpp"
 #include "textio/record.hpp"
 
 namespace wexla {
@@ -13,11 +14,7 @@ constexpr Format kBlockLine = WEXLA_FORMAT("(a38)");
 }  // namespace
 
 void open_summary() {
-  // Cutting the results file while it is being read would destroy it.
-  if (names_connected_file(results_unit, summary_file_name.view())) {
-    fail_open(kSummaryUnit, summary_file_name.trimmed(), "it is the results file being read",
-              Where::current());
-  }
+  refuse_the_results_file(kSummaryUnit, summary_file_name.view());
   st_open(kSummaryUnit, summary_file_name.view(), OpenStatus::unknown);
 }
 

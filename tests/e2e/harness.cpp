@@ -1,5 +1,7 @@
 #include "harness.hpp"
 
+#include "app/banner.hpp"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -214,7 +216,7 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
 }
 
 std::string banner() {
-  return "\nWEXLA v1.03  best fit, WSS table and parameter summary of a Kalvor run\n\n";
+  return "\n" WEXLA_BANNER_TEXT "\n\n";
 }
 
 const std::string kNamePrompt = "Enter the OUT file name ";
