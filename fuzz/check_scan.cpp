@@ -21,14 +21,14 @@
 #include <vector>
 
 #include "app/banner.hpp"
+#include "app/run.hpp"
 #include "checks.hpp"
 #include "line_model.hpp"
 #include "real_oracle.hpp"
 #include "scratch.hpp"
 #include "textio/format.hpp"
+#include "textio/units.hpp"
 #include "textio/write_number.hpp"
-
-int wexla_program_main(int argc, char** argv);
 
 #if WEXLA_FUZZ_COVERAGE
 // libFuzzer's coverage counters; a forked run hands its own back.
@@ -202,10 +202,9 @@ int run_program(const std::string& dir) {
     std::feclearexcept(FE_ALL_EXCEPT);
     std::fesetround(FE_TONEAREST);
     ::on_exit(child_exit, nullptr);
-    char name[] = "wexla", results[] = "r", percent[] = "5";
-    char* argv[] = {name, results, percent, nullptr};
-    wexla_program_main(3, argv);
-    ::_exit(122);
+    char results[] = "r", percent[] = "5";
+    char* arguments[] = {results, percent};
+    ::wexla::end_run(::wexla::run(arguments));
   }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
