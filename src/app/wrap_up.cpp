@@ -1,7 +1,6 @@
 #include "app/wrap_up.hpp"
 
-#include "scan/capture.hpp"
-#include "scan/summary.hpp"
+#include "scan/fit_scan.hpp"
 #include "textio/record.hpp"
 #include "textio/shell.hpp"
 #include "textio/units.hpp"
@@ -27,10 +26,7 @@ std::int32_t count_within(std::span<const float> all_fit_wss, float window_perce
 }
 
 void wrap_up(RunSettings& settings, FitScan& scan) {
-  st_close(results_unit);
-  st_close(scratch_unit);
-  close_summary();
-  finish_capture(scan);
+  finish_scan(scan);
 
   std::int32_t fits_within = count_within(scan.all_fit_wss, settings.window_percent, scan.best_wss);
   write_record(kUnitStdout, kCountLine, settings.window_percent, fits_within);

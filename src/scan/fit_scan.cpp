@@ -89,4 +89,11 @@ void run_scan(std::string_view results_name, std::string_view typed_name, FitSca
   }
 }
 
+void finish_scan(FitScan& scan) {
+  st_close(results_unit);
+  st_close(scratch_unit);
+  close_summary();
+  finish_capture(scan);
+}
+
 }  // namespace wexla

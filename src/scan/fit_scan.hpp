@@ -67,4 +67,9 @@ bool may_hold_key(const Line& line, const ScanKeys& keys);
 void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
               SummaryWriter& summary);
 
+// Ends the scan after the last line: closes the results file, the scratch
+// file and the summary file, in the order they were opened, then makes the
+// last copy of the best section when it is still due.
+void finish_scan(FitScan& scan);
+
 }  // namespace wexla
