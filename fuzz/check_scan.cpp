@@ -20,14 +20,15 @@
 #include <string>
 #include <vector>
 
+#include "app/banner.hpp"
+#include "app/run.hpp"
 #include "checks.hpp"
 #include "line_model.hpp"
 #include "real_oracle.hpp"
 #include "scratch.hpp"
 #include "textio/format.hpp"
+#include "textio/units.hpp"
 #include "textio/write_number.hpp"
-
-int wexla_program_main(int argc, char** argv);
 
 #if WEXLA_FUZZ_COVERAGE
 // libFuzzer's coverage counters; a forked run hands its own back.
@@ -75,13 +76,16 @@ std::string trimmed(const std::string& line) {
 
 Expected model_run(std::string_view results) {
   Expected e;
-  e.screen = "\nWEXLA v1.03  best fit, WSS table and parameter summary of a Kalvor run\n\n";
+  e.screen = "\n" WEXLA_BANNER_TEXT "\n\n";
   e.screen += "           n             WSS       Best WSS\n";
   std::array<std::string, 9> window;
   window.fill(std::string(kLine, ' '));
-  std::int32_t n = 1, flag0 = 0, flag2 = 0, inc = 1;
-  float wssb = 1e30f, wss = 0.0f;
-  std::vector<float> wssa;
+  // The summary's state: 0 idle, 1 heading due, 2 to 5 the four lines
+  // after the heading, 6 parameter lines while they hold a ")".
+  std::int32_t fit_number = 1, summary_state = 0, heading_number = 1;
+  bool scratch_holds_best = false;
+  float best_wss = 1e30f, fit_wss = 0.0f;
+  std::vector<float> all_fit_wss;
   std::string section;
   std::size_t at = 0;
   for (;;) {
@@ -93,8 +97,8 @@ Expected model_run(std::string_view results) {
     std::rotate(window.rbegin(), window.rbegin() + 1, window.rend());
     window[0] = line;
     if (has(line, "FINAL OUTPUT FROM Kalvor") && !has(window[2], "MAE  =")) {
-      if (flag0 == 1) e.best = section;
-      flag0 = 0;
+      if (scratch_holds_best) e.best = section;
+      scratch_holds_best = false;
       section.clear();
     }
     section += line + '\n';
@@ -104,36 +108,36 @@ Expected model_run(std::string_view results) {
         e.outcome = Expected::stop;
         break;
       }
-      flag2 = 1;
+      summary_state = 1;
       OracleReal field = oracle_read_real(std::string_view(window[8]).substr(13, 14), 0);
       if (!field.accepted) {
         e.outcome = Expected::failure;
         break;
       }
-      wss = std::bit_cast<float>(field.bits);
+      fit_wss = std::bit_cast<float>(field.bits);
       bool marked = true;
-      if (wss < wssb) {
-        wssb = wss;
-        flag0 = 1;
-      } else if (flag0 != 1) {
+      if (fit_wss < best_wss) {
+        best_wss = fit_wss;
+        scratch_holds_best = true;
+      } else if (!scratch_holds_best) {
         marked = false;
       }
-      e.screen += " The WSS(" + decimal(n, 3, -1) + (marked ? "*) is " : " ) is ") +
-                  general(wss, 14, 6) + "," + general(wssb, 14, 6) + "\n";
-      wssa.push_back(wss);
-      ++n;
+      e.screen += " The WSS(" + decimal(fit_number, 3, -1) + (marked ? "*) is " : " ) is ") +
+                  general(fit_wss, 14, 6) + "," + general(best_wss, 14, 6) + "\n";
+      all_fit_wss.push_back(fit_wss);
+      ++fit_number;
     }
-    if (flag2 == 1) {
-      e.summary +=
-          trimmed(line) + " (" + decimal(inc, 3, 3) + ") WSS =" + general(wss, 14, 6) + "\n";
-      ++inc;
-      flag2 = 2;
-    } else if (flag2 > 1) {
+    if (summary_state == 1) {
+      e.summary += trimmed(line) + " (" + decimal(heading_number, 3, 3) +
+                   ") WSS =" + general(fit_wss, 14, 6) + "\n";
+      ++heading_number;
+      summary_state = 2;
+    } else if (summary_state > 1) {
       e.summary += line.substr(0, 38) + "\n";
-      if (flag2 < 6) {
-        ++flag2;
+      if (summary_state < 6) {
+        ++summary_state;
       } else if (!has(line, ")")) {
-        flag2 = 0;
+        summary_state = 0;
       }
     }
   }
@@ -141,12 +145,13 @@ Expected model_run(std::string_view results) {
     e.scratch = section;
     return e;
   }
-  if (flag0 == 1) e.best = section;
-  float per = 5.0f;
-  float threshold = (per / 100.0f + 1.0f) * wssb;
+  if (scratch_holds_best) e.best = section;
+  float window_percent = 5.0f;
+  float threshold = (window_percent / 100.0f + 1.0f) * best_wss;
   std::int32_t count = 0;
-  for (float v : wssa) count += v < threshold ? 1 : 0;
-  e.screen += "\n WSS within " + general(per, 10, 3) + "% of best " + decimal(count, 5, -1) + "\n";
+  for (float v : all_fit_wss) count += v < threshold ? 1 : 0;
+  e.screen += "\n WSS within " + general(window_percent, 10, 3) + "% of best " +
+              decimal(count, 5, -1) + "\n";
   e.screen += "\n Press return to finish\n";
   return e;
 }
@@ -197,10 +202,9 @@ int run_program(const std::string& dir) {
     std::feclearexcept(FE_ALL_EXCEPT);
     std::fesetround(FE_TONEAREST);
     ::on_exit(child_exit, nullptr);
-    char name[] = "wexla", results[] = "r", percent[] = "5";
-    char* argv[] = {name, results, percent, nullptr};
-    wexla_program_main(3, argv);
-    ::_exit(122);
+    char results[] = "r", percent[] = "5";
+    char* arguments[] = {results, percent};
+    ::wexla::end_run(::wexla::run(arguments));
   }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {

@@ -1,5 +1,6 @@
 #include "app/dialogue.hpp"
 
+#include "app/banner.hpp"
 #include "textio/fp_compare.hpp"
 #include "textio/record.hpp"
 #include "textio/units.hpp"
@@ -7,8 +8,7 @@
 namespace wexla {
 namespace {
 
-constexpr Format kBanner =
-    WEXLA_FORMAT("(/,'WEXLA v1.03  best fit, WSS table and parameter summary of a Kalvor run',/)");
+constexpr Format kBanner = WEXLA_FORMAT("(/,'" WEXLA_BANNER_TEXT "',/)");
 constexpr Format kNamePrompt = WEXLA_FORMAT("('Enter the OUT file name ',$)");
 constexpr Format kMissing = WEXLA_FORMAT(
     "(/,'This .OUT file (',a,                                    "
@@ -21,47 +21,47 @@ constexpr float kSmallestWindow = 0.001f;
 
 void ask_name(RunSettings& s) {
   write_record(kUnitStdout, kNamePrompt);
-  read_record(kUnitStdin, kWholeRecord, s.dname.span());
+  read_record(kUnitStdin, kWholeRecord, s.typed_name.span());
 }
 
 }  // namespace
 
-void derive_fname(RunSettings& s) {
-  s.fn = string_index(s.dname.view(), ".") - 1;
-  if (s.fn <= 0) s.fn = static_cast<std::int32_t>(string_len_trim(s.dname.view()));
+void derive_results_name(RunSettings& s) {
+  s.prefix_length = string_index(s.typed_name.view(), ".") - 1;
+  if (s.prefix_length <= 0)
+    s.prefix_length = static_cast<std::int32_t>(string_len_trim(s.typed_name.view()));
   char joined[TextField<32>::width + kSuffix.size()];
-  std::size_t prefix = static_cast<std::size_t>(s.fn);
-  concat_string({joined, prefix + kSuffix.size()}, s.dname.view().substr(0, prefix), kSuffix);
-  s.fname.assign({joined, prefix + kSuffix.size()});
+  std::size_t prefix = static_cast<std::size_t>(s.prefix_length);
+  concat_string({joined, prefix + kSuffix.size()}, s.typed_name.view().substr(0, prefix), kSuffix);
+  s.results_name.assign({joined, prefix + kSuffix.size()});
 }
 
 void run_dialogue(RunSettings& s, std::span<char* const> args) {
   write_record(kUnitStdout, kBanner);
 
-  s.narg = static_cast<std::int32_t>(args.size());
-  if (s.narg < 1) {
+  s.arguments_left = static_cast<std::int32_t>(args.size());
+  if (s.arguments_left < 1) {
     ask_name(s);
   } else {
-    s.dname.assign(args[0]);
+    s.typed_name.assign(args[0]);
   }
   for (;;) {
-    derive_fname(s);
-    s.exist = file_exists(s.fname.trimmed());
-    if (s.exist) break;
-    write_record(kUnitStdout, kMissing, s.fname.trimmed());
-    s.narg = 0;
+    derive_results_name(s);
+    if (file_exists(s.results_name.trimmed())) break;
+    write_record(kUnitStdout, kMissing, s.results_name.trimmed());
+    s.arguments_left = 0;
     ask_name(s);
   }
 
-  if (s.narg > 1) {
-    s.temp.assign(args[1]);
-    write_record(s.int_file.span(), kWholeRecord, s.temp.view());
-    read_record(std::span<const char>(s.int_file.chars), kPercentField, s.per);
+  if (s.arguments_left > 1) {
+    s.percent_argument.assign(args[1]);
+    write_record(s.percent_record.span(), kWholeRecord, s.percent_argument.view());
+    read_record(std::span<const char>(s.percent_record.chars), kPercentField, s.window_percent);
   } else {
     write_record(kUnitStdout, kPercentPrompt);
-    read_record(kUnitStdin, kPercentField, s.per);
+    read_record(kUnitStdin, kPercentField, s.window_percent);
   }
-  if (less_equal_signaling(s.per, 0.0f)) s.per = kSmallestWindow;
+  if (less_equal_signaling(s.window_percent, 0.0f)) s.window_percent = kSmallestWindow;
 
   write_record(kUnitStdout, kTableHeading);
 }

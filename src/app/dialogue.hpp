@@ -11,22 +11,21 @@
 namespace wexla {
 
 struct RunSettings {
-  std::int32_t narg = 0;     // arguments after the program name; 0 once a name failed
-  TextField<32> dname;       // the name as given or typed
-  std::int32_t fn = 0;       // length of the part of dname that goes into fname
-  TextField<32> fname;       // the results file's name, ending in ".OUT"
-  bool exist = false;
-  TextField<32> temp;        // argument 2
-  TextField<40> int_file;    // in-memory record that argument 2 is read from
-  float per = 0.0f;          // percentage window above the best WSS
+  std::int32_t arguments_left = 0;  // arguments after the program name; 0 once a name failed
+  TextField<32> typed_name;         // the name as given or typed
+  std::int32_t prefix_length = 0;   // length of the part of typed_name that goes into results_name
+  TextField<32> results_name;       // the results file's name, ending in ".OUT"
+  TextField<32> percent_argument;   // argument 2
+  TextField<40> percent_record;     // in-memory record that argument 2 is read from
+  float window_percent = 0.0f;      // percentage window above the best WSS
 };
 
 // Runs the whole dialogue; `args` are the command-line arguments after the
 // program name.
 void run_dialogue(RunSettings& settings, std::span<char* const> args);
 
-// fname from dname: the part before the first "." (the whole trimmed name
-// when there is none or it comes first), followed by ".OUT".
-void derive_fname(RunSettings& settings);
+// results_name from typed_name: the part before the first "." (the whole
+// trimmed name when there is none or it comes first), followed by ".OUT".
+void derive_results_name(RunSettings& settings);
 
 }  // namespace wexla

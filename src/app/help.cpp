@@ -2,13 +2,11 @@
 
 #include <string_view>
 
+#include "app/banner.hpp"
 #include "textio/record.hpp"
 #include "textio/units.hpp"
 
-// The build system names the project version and how this binary was built.
-#ifndef WEXLA_PROJECT_VERSION
-#error "WEXLA_PROJECT_VERSION must be defined by the build"
-#endif
+// The build system names how this binary was built.
 #ifndef WEXLA_BUILD
 #error "WEXLA_BUILD must be defined by the build"
 #endif
@@ -16,12 +14,7 @@
 namespace wexla {
 namespace {
 
-// The banner carries "WEXLA v1.03" too; a new project version must be
-// written into both texts.
-static_assert(std::string_view(WEXLA_PROJECT_VERSION) == "1.03",
-              "the version in the banner and the version line is 1.03");
-
-constexpr Format kVersionLine = WEXLA_FORMAT("('WEXLA v1.03 (build ',a,')')");
+constexpr Format kVersionLine = WEXLA_FORMAT("('" WEXLA_NAME_AND_VERSION " (build ',a,')')");
 
 constexpr std::string_view kUsage[] = {
     "Usage: wexla [RESULTS [PERCENT]]",

@@ -2,26 +2,11 @@
 // best fit's section in BEST.OUT and a parameter summary in WexlaP.OUT.
 #include <span>
 
-#include "app/dialogue.hpp"
-#include "app/help.hpp"
-#include "app/wrap_up.hpp"
-#include "scan/fit_scan.hpp"
-#include "scan/summary.hpp"
-#include "textio/failure.hpp"
+#include "app/run.hpp"
 #include "textio/units.hpp"
 
 int main(int argc, char** argv) {
-  using namespace wexla;
-  start_units();
-  install_failure_handlers();
-  std::span<char* const> args(argv + 1, argc > 0 ? argc - 1 : 0);
-  answer_help_or_version(args);
-
-  RunSettings settings;
-  FitScan scan;
-  SummaryWriter summary;
-  run_dialogue(settings, args);
-  run_scan(settings.fname.view(), settings.dname.view(), scan, summary);
-  wrap_up(settings, scan);
-  end_run(0);
+  std::span<char* const> arguments(argv + 1, argc > 0 ? argc - 1 : 0);
+  // Every connection is flushed and closed before the process ends.
+  wexla::end_run(wexla::run(arguments));
 }

@@ -1,7 +1,6 @@
 #include "app/wrap_up.hpp"
 
-#include "scan/capture.hpp"
-#include "scan/summary.hpp"
+#include "scan/fit_scan.hpp"
 #include "textio/record.hpp"
 #include "textio/shell.hpp"
 #include "textio/units.hpp"
@@ -14,30 +13,30 @@ constexpr Format kPressReturn = WEXLA_FORMAT("(/,1x,'Press return to finish')");
 
 }  // namespace
 
-std::int32_t count_within(std::span<const float> wss, float per, float wssb) {
-  float ratio = per / 100.0f;
+std::int32_t count_within(std::span<const float> all_fit_wss, float window_percent,
+                          float best_wss) {
+  float ratio = window_percent / 100.0f;
   float factor = ratio + 1.0f;
-  float threshold = factor * wssb;
+  float threshold = factor * best_wss;
   std::int32_t count = 0;
-  for (float value : wss) {
+  for (float value : all_fit_wss) {
     if (value < threshold) ++count;
   }
   return count;
 }
 
 void wrap_up(RunSettings& settings, FitScan& scan) {
-  st_close(dat_in);
-  st_close(dat_ou);
-  close_summary();
-  finish_capture(scan);
+  finish_scan(scan);
 
-  std::int32_t n10 = count_within(scan.wssa, settings.per, scan.wssb);
-  write_record(kUnitStdout, kCountLine, settings.per, n10);
+  std::int32_t fits_within = count_within(scan.all_fit_wss, settings.window_percent, scan.best_wss);
+  write_record(kUnitStdout, kCountLine, settings.window_percent, fits_within);
 
-  TextField<64> scall{"rm temp.OUT"};
-  system_sub(scall.view());
-  scall.assign("bbedit BEST.OUT");
-  system_sub(scall.view());
+  // How these two end is not examined: a scratch file left behind or a
+  // missing editor loses nothing.
+  TextField<64> command{"rm temp.OUT"};
+  (void)run_shell_command(command.view());
+  command.assign("bbedit BEST.OUT");
+  (void)run_shell_command(command.view());
 
   write_record(kUnitStdout, kPressReturn);
   read_record(kUnitStdin, kWholeRecord, scan.line.span());

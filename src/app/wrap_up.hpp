@@ -11,9 +11,9 @@
 
 namespace wexla {
 
-// Fits whose WSS lies strictly below (per / 100 + 1) * wssb, in single
+// Fits whose WSS lies strictly below (window_percent / 100 + 1) * best_wss, in single
 // precision and in that order; a NaN is never counted.
-std::int32_t count_within(std::span<const float> wss, float per, float wssb);
+std::int32_t count_within(std::span<const float> all_fit_wss, float window_percent, float best_wss);
 
 void wrap_up(RunSettings& settings, FitScan& scan);
 

@@ -1,51 +1,80 @@
 #include "scan/capture.hpp"
 
+#include <cstdio>
+
+#include "scan/results_guard.hpp"
+#include "textio/failure.hpp"
+#include "textio/folder_lock.hpp"
 #include "textio/record.hpp"
 #include "textio/shell.hpp"
 
 namespace wexla {
 namespace {
 
-const TextField<32> oname{"temp.OUT"};
-const TextField<32> best_name{"BEST.OUT"};
+const TextField<32> scratch_file_name{"temp.OUT"};
+const TextField<32> best_file_name{"BEST.OUT"};
 
-// BEST.OUT is only ever written by this copy, so it always holds a whole
-// section or is left as it was.
+// BEST.OUT is only ever written by this copy. A copy that did not run or
+// did not succeed ends the run at once, before anything else is written, so
+// that no run ends with status 0 and a wrong BEST.OUT; the section stays
+// whole in the scratch file. The copy works on no connection, so the report
+// names none.
 void copy_best() {
-  TextField<64> scall{"cp temp.OUT BEST.OUT"};
-  system_sub(scall.view());
+  TextField<64> command{"cp temp.OUT BEST.OUT"};
+  CommandOutcome outcome = run_shell_command(command.view());
+  if (outcome.succeeded()) return;
+  char reason[128];
+  constexpr const char* kWhat = "Cannot copy 'temp.OUT' to 'BEST.OUT': cp";
+  switch (outcome.ending) {
+    case CommandOutcome::Ending::not_run:
+      std::snprintf(reason, sizeof reason, "%s could not be run", kWhat);
+      break;
+    case CommandOutcome::Ending::exited:
+      std::snprintf(reason, sizeof reason, "%s ended with status %d", kWhat, outcome.value);
+      break;
+    case CommandOutcome::Ending::signalled:
+      std::snprintf(reason, sizeof reason, "%s was ended by signal %d", kWhat, outcome.value);
+      break;
+  }
+  generate_error(Where::current(), {}, reason);
 }
 
 }  // namespace
 
 void open_scratch() {
-  // Cutting the results file while it is being read would destroy it, and
-  // so would copying a section over it.
-  if (names_connected_file(dat_in, oname.view())) {
-    fail_open(dat_ou, oname.trimmed(), "it is the results file being read", Where::current());
+  // Copying a section over the results file would destroy it as well.
+  refuse_the_results_file(scratch_unit, scratch_file_name.view());
+  refuse_the_results_file(scratch_unit, best_file_name.view());
+  st_open(scratch_unit, scratch_file_name.view(), OpenStatus::unknown);
+}
+
+void start_capture() {
+  // Two runs in one folder would write the same three files. The lock is
+  // taken before the first file is opened for writing; a run that finds it
+  // held writes nothing.
+  if (lock_current_folder() == FolderLock::held_by_other) {
+    fail_open(scratch_unit, scratch_file_name.trimmed(), "another run is using this folder",
+              Where::current());
   }
-  if (names_connected_file(dat_in, best_name.view())) {
-    fail_open(dat_ou, best_name.trimmed(), "it is the results file being read", Where::current());
-  }
-  st_open(dat_ou, oname.view(), OpenStatus::unknown);
+  open_scratch();
 }
 
 void section_header_found(FitScan& scan, const ScanKeys& keys) {
-  if (string_index(scan.line_at(2).view(), keys.statistics) != 0) return;
-  st_close(dat_ou);
-  if (scan.flag0 == 1) {
+  if (string_index(scan.line_at(2).view(), keys.statistics_key) != 0) return;
+  st_close(scratch_unit);
+  if (scan.scratch_holds_best) {
     copy_best();
-    scan.flag0 = 0;
+    scan.scratch_holds_best = false;
   }
   open_scratch();
 }
 
 void append_line(const FitScan& scan) {
-  write_record(dat_ou, kWholeRecord, scan.line0().view());
+  write_record(scratch_unit, kWholeRecord, scan.line0().view());
 }
 
 void finish_capture(FitScan& scan) {
-  if (scan.flag0 == 1) copy_best();
+  if (scan.scratch_holds_best) copy_best();
 }
 
 }  // namespace wexla

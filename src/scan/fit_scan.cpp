@@ -23,26 +23,25 @@ constexpr std::string_view kFitResult = "Final WSS";
 // A model heading ends a fit: its WSS stands on the "Final WSS" line eight
 // lines above. Prints the fit's table line and stores the WSS.
 void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summary,
-                        std::string_view dname) {
-  if (string_index(scan.line0().view(), keys.heading) == 0) return;
+                        std::string_view typed_name) {
+  if (string_index(scan.line0().view(), keys.model_heading_key) == 0) return;
   const Line& line8 = scan.line_at(8);
   if (string_index(line8.view(), kFitResult) == 0) {
-    write_record(kUnitStdout, kNotNormal, dname.substr(0, string_len_trim(dname)));
+    write_record(kUnitStdout, kNotNormal, typed_name.substr(0, string_len_trim(typed_name)));
     stop_string();
   }
-  summary.flag2 = 1;
-  read_record(std::span<const char>(line8.chars), kWssField, scan.wss);
-  if (less_signaling(scan.wss, scan.wssb)) {
-    scan.wssb = scan.wss;
-    scan.flag0 = 1;
-    write_record(kUnitStdout, kMarkedLine, scan.n, scan.wss, scan.wssb);
-  } else if (scan.flag0 != 1) {
-    write_record(kUnitStdout, kPlainLine, scan.n, scan.wss, scan.wssb);
-  } else {
-    write_record(kUnitStdout, kMarkedLine, scan.n, scan.wss, scan.wssb);
+  summary.state = SummaryState::heading_due;
+  read_record(std::span<const char>(line8.chars), kWssField, scan.fit_wss);
+  // A fit is marked while the scratch file holds the best section: a new
+  // best, and any later fit of that same section.
+  if (less_signaling(scan.fit_wss, scan.best_wss)) {
+    scan.best_wss = scan.fit_wss;
+    scan.scratch_holds_best = true;
   }
-  scan.wssa.push_back(scan.wss);
-  ++scan.n;
+  write_record(kUnitStdout, scan.scratch_holds_best ? kMarkedLine : kPlainLine,
+               scan.next_fit_number, scan.fit_wss, scan.best_wss);
+  scan.all_fit_wss.push_back(scan.fit_wss);
+  ++scan.next_fit_number;
 }
 
 // Blanks, digits and lower-case letters fill most lines; other bytes make
@@ -54,12 +53,13 @@ bool is_common_in_text(char c) {
 }  // namespace
 
 ScanKeys trimmed_keys(const FitScan& scan) {
-  ScanKeys keys{scan.key0.trimmed(), scan.key1.trimmed(), scan.key2.trimmed()};
+  ScanKeys keys{scan.section_header_key.trimmed(), scan.statistics_key.trimmed(),
+                scan.model_heading_key.trimmed()};
   // An empty key is found in every line, so then no line may be passed over.
-  if (keys.header.empty() || keys.heading.empty()) return keys;
+  if (keys.section_header_key.empty() || keys.model_heading_key.empty()) return keys;
   for (bool rare_only : {true, false}) {
-    for (char c : keys.header) {
-      if (keys.heading.find(c) == std::string_view::npos) continue;
+    for (char c : keys.section_header_key) {
+      if (keys.model_heading_key.find(c) == std::string_view::npos) continue;
       if (rare_only && is_common_in_text(c)) continue;
       keys.has_common = true;
       keys.common = c;
@@ -73,20 +73,27 @@ bool may_hold_key(const Line& line, const ScanKeys& keys) {
   return !keys.has_common || std::memchr(line.chars.data(), keys.common, Line::width) != nullptr;
 }
 
-void run_scan(std::string_view fname, std::string_view dname, FitScan& scan,
+void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
               SummaryWriter& summary) {
-  st_open(dat_in, fname, OpenStatus::old_file);
-  open_scratch();
+  st_open(results_unit, results_name, OpenStatus::old_file);
+  start_capture();
   open_summary();
   const ScanKeys keys = trimmed_keys(scan);
-  while (read_record_or_end(dat_in, kWholeRecord, scan.next_line().span())) {
+  while (read_record_or_end(results_unit, kWholeRecord, scan.next_line().span())) {
     scan.push_line();
     const bool keyed = may_hold_key(scan.line0(), keys);
     if (keyed) section_header_step(scan, keys);
     append_line(scan);
-    if (keyed) model_heading_step(scan, keys, summary, dname);
-    summary_step(summary, scan.line0(), scan.wss);
+    if (keyed) model_heading_step(scan, keys, summary, typed_name);
+    summary_step(summary, scan.line0(), scan.fit_wss);
   }
+}
+
+void finish_scan(FitScan& scan) {
+  st_close(results_unit);
+  st_close(scratch_unit);
+  close_summary();
+  finish_capture(scan);
 }
 
 }  // namespace wexla

@@ -16,8 +16,8 @@ struct SummaryWriter;
 
 using Line = TextField<80>;
 
-inline constexpr int dat_in = 10;  // the results file
-inline constexpr int dat_ou = 11;  // the scratch file
+inline constexpr int results_unit = 10;  // the connection of the results file
+inline constexpr int scratch_unit = 11;  // the connection of the scratch file
 
 struct FitScan {
   // The answer to the final prompt. During the scan the line just read is
@@ -25,14 +25,14 @@ struct FitScan {
   Line line;
   std::array<Line, 9> window{};  // ring of line0 .. line8
   std::size_t newest = 0;        // where line0 stands in the ring
-  TextField<40> key0{"FINAL OUTPUT FROM Kalvor"};
-  TextField<40> key1{"MAE  ="};
-  TextField<40> key2{"Model and Parameter Definition"};
-  std::int32_t n = 1;      // number of the next fit
-  float wssb = 1e30f;      // smallest WSS so far
-  std::int32_t flag0 = 0;  // 1 while the scratch file holds the best fit's section
-  float wss = 0.0f;        // WSS of the most recent fit
-  std::vector<float> wssa; // WSS of fit 1, fit 2, ... in order
+  TextField<40> section_header_key{"FINAL OUTPUT FROM Kalvor"};
+  TextField<40> statistics_key{"MAE  ="};  // closing statistics: two lines below, no new section
+  TextField<40> model_heading_key{"Model and Parameter Definition"};
+  std::int32_t next_fit_number = 1;
+  float best_wss = 1e30f;           // smallest WSS so far
+  bool scratch_holds_best = false;  // the scratch file holds the best fit's section
+  float fit_wss = 0.0f;             // WSS of the most recent fit
+  std::vector<float> all_fit_wss;   // WSS of fit 1, fit 2, ... in order
 
   // line0 is the line just read, line8 the one eight lines above it.
   const Line& line_at(std::size_t k) const { return window[(newest + 9 - k) % 9]; }
@@ -46,9 +46,9 @@ struct FitScan {
 // The keys as they are searched for, trailing blanks removed. They do not
 // change during a scan, so they are trimmed once and not at every line.
 struct ScanKeys {
-  std::string_view header;      // key0, the section header
-  std::string_view statistics;  // key1, the closing statistics
-  std::string_view heading;     // key2, the model heading
+  std::string_view section_header_key;
+  std::string_view statistics_key;
+  std::string_view model_heading_key;
   // A byte that both the header and the heading key hold, when there is one
   // ("P" for the program's keys): a line without it holds neither key.
   bool has_common = false;
@@ -62,9 +62,14 @@ ScanKeys trimmed_keys(const FitScan& scan);
 bool may_hold_key(const Line& line, const ScanKeys& keys);
 
 // Opens the results file, the scratch file and the summary file, then reads
-// the results file to its end. `dname` is the name as the operator gave it,
+// the results file to its end. `typed_name` is the name as the operator gave it,
 // for the message about a file that did not come from a normal fit.
-void run_scan(std::string_view fname, std::string_view dname, FitScan& scan,
+void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
               SummaryWriter& summary);
+
+// Ends the scan after the last line: closes the results file, the scratch
+// file and the summary file, in the order they were opened, then makes the
+// last copy of the best section when it is still due.
+void finish_scan(FitScan& scan);
 
 }  // namespace wexla

@@ -9,9 +9,23 @@
 
 namespace wexla {
 
+// What the line now being handled means for the summary. The model-heading
+// step makes a heading due; the four lines after the heading are always
+// written, then parameter lines go on while they hold a ")" and end with
+// the first one that does not.
+enum class SummaryState : std::uint8_t {
+  idle,
+  heading_due,
+  first_block_line,
+  second_block_line,
+  third_block_line,
+  fourth_block_line,
+  parameter_lines,
+};
+
 struct SummaryWriter {
-  std::int32_t flag2 = 0;  // 0 idle, 1 heading due, 2-6 block lines
-  std::int32_t inc = 1;    // number of the next heading
+  SummaryState state = SummaryState::idle;
+  std::int32_t next_heading_number = 1;
 };
 
 // Opens "WexlaP.OUT" on connection 0, which until now was standard error.
@@ -19,9 +33,9 @@ void open_summary();
 
 // Writes the line to the summary when the state calls for it. Most lines
 // find it idle, so that test is inline.
-void summary_write_step(SummaryWriter& summary, const Line& line, float wss);
-inline void summary_step(SummaryWriter& summary, const Line& line, float wss) {
-  if (summary.flag2 != 0) summary_write_step(summary, line, wss);
+void summary_write_step(SummaryWriter& summary, const Line& line, float fit_wss);
+inline void summary_step(SummaryWriter& summary, const Line& line, float fit_wss) {
+  if (summary.state != SummaryState::idle) summary_write_step(summary, line, fit_wss);
 }
 
 void close_summary();

@@ -1,5 +1,7 @@
 #include "textio/shell.hpp"
 
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -7,15 +9,38 @@
 #include "textio/text_field.hpp"
 
 namespace wexla {
+namespace {
 
-void system_sub(std::string_view command, Where where) {
+// The shell's own exit statuses: for a command it could not find or run,
+// and, above 128, for a command ended by a signal (128 plus its number) when
+// the shell waited for the command instead of becoming it.
+constexpr int kShellNotExecutable = 126;
+constexpr int kShellNotFound = 127;
+constexpr int kShellSignalBase = 128;
+constexpr int kHighestSignal = 64;
+
+CommandOutcome outcome_of(int wait_status) {
+  using Ending = CommandOutcome::Ending;
+  if (wait_status == -1) return {Ending::not_run, 0};
+  if (WIFSIGNALED(wait_status)) return {Ending::signalled, WTERMSIG(wait_status)};
+  if (!WIFEXITED(wait_status)) return {Ending::not_run, 0};
+  int status = WEXITSTATUS(wait_status);
+  if (status == kShellNotFound || status == kShellNotExecutable) return {Ending::not_run, status};
+  if (status > kShellSignalBase && status <= kShellSignalBase + kHighestSignal) {
+    return {Ending::signalled, status - kShellSignalBase};
+  }
+  return {Ending::exited, status};
+}
+
+}  // namespace
+
+CommandOutcome run_shell_command(std::string_view command, Where where) {
   char text[kMaxFileName + 1];
   std::size_t length = std::min(string_len_trim(command), kMaxFileName);
   std::memcpy(text, command.data(), length);
   text[length] = '\0';
   flush_all_units(where);
-  // A failing command only shows through its own messages.
-  (void)std::system(text);
+  return outcome_of(std::system(text));
 }
 
 }  // namespace wexla

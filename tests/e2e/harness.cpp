@@ -1,5 +1,7 @@
 #include "harness.hpp"
 
+#include "app/banner.hpp"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -214,7 +216,7 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
 }
 
 std::string banner() {
-  return "\nWEXLA v1.03  best fit, WSS table and parameter summary of a Kalvor run\n\n";
+  return "\n" WEXLA_BANNER_TEXT "\n\n";
 }
 
 const std::string kNamePrompt = "Enter the OUT file name ";
@@ -226,11 +228,11 @@ std::string missing(const std::string& name) {
 
 std::string table_heading() { return "           n             WSS       Best WSS\n"; }
 
-std::string table_line(int n, bool marked, const std::string& wss, const std::string& best) {
+std::string table_line(int n, bool marked, const std::string& wss_text, const std::string& best) {
   char number[8];
   std::snprintf(number, sizeof number, "%3d", n);
   return std::string(" The WSS(") + (n > 999 ? "***" : number) + (marked ? "*" : " ") + ") is " +
-         wss + "," + best + "\n";
+         wss_text + "," + best + "\n";
 }
 
 std::string screen_tail(const std::string& percent_field, int count) {

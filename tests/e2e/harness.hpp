@@ -72,7 +72,7 @@ extern const std::string kPercentPrompt;  // line end, "Enter percent from Best 
 // The message of a name that does not exist, with its line ends.
 std::string missing(const std::string& name);
 // A fit table line: " The WSS(  n*) is " with the two 14-character fields.
-std::string table_line(int n, bool marked, const std::string& wss, const std::string& best);
+std::string table_line(int n, bool marked, const std::string& wss_text, const std::string& best);
 // The screen after the table: count line, the fake editor's line, the final prompt.
 std::string screen_tail(const std::string& percent_field, int count);
 

@@ -69,8 +69,8 @@ Results& Results::header() {
   return line(" ==============================================================================");
 }
 
-Results& Results::fit(const std::string& wss, int parameters) {
-  line(wss_line(wss));
+Results& Results::fit(const std::string& wss_text, int parameters) {
+  line(wss_line(wss_text));
   line(" Iterations  =     14");
   line(" Converged   =    yes");
   line(" Condition number of the information matrix =  4.21E+03");
@@ -90,11 +90,11 @@ Results& Results::closing() {
   return line(" End of goodness-of-fit statistics");
 }
 
-Results& Results::section(const std::string& wss) {
+Results& Results::section(const std::string& wss_text) {
   header();
   line(" Data file: synthetic.dat        Subjects: 24       Observations: 312");
   line("");
-  fit(wss);
+  fit(wss_text);
   line("");
   closing();
   return line("");

@@ -14,16 +14,16 @@ class Results {
   // A section header: "FINAL OUTPUT FROM Kalvor" with text around it, and
   // a rule line under it.
   Results& header();
-  // A whole fit: the "Final WSS" line with `wss` right-justified in
+  // A whole fit: the "Final WSS" line with `wss_text` right-justified in
   // characters 14 to 27, seven lines, the model heading, and a parameter
   // block of `parameters` lines holding ")" between two rule lines.
-  Results& fit(const std::string& wss, int parameters = 3);
+  Results& fit(const std::string& wss_text, int parameters = 3);
   // Closing statistics: a line holding "MAE  =" and one more line, so that
   // a header directly after them stands two lines below "MAE  =".
   Results& closing();
   // A whole section: header, some lines, one fit, closing statistics and
   // an empty line (so the next header does not stand two below them).
-  Results& section(const std::string& wss);
+  Results& section(const std::string& wss_text);
 
   const std::string& text() const { return text_; }
   int lines() const { return lines_; }

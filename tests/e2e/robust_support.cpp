@@ -16,6 +16,27 @@ namespace e2e {
 
 const std::string k12_5 = "   12.5000    ";
 
+const std::string k20_25 = "   20.2500    ";
+
+TwoSections::TwoSections()
+    : first(Results().section("20.25").text()), second(Results().section("12.5").text()) {}
+
+std::string TwoSections::table() const {
+  return table_heading() + table_line(1, true, k20_25, k20_25) + table_line(2, true, k12_5, k12_5);
+}
+
+std::string TwoSections::screen() const {
+  return banner() + table() + screen_tail("  5.00    ", 1);
+}
+
+std::string TwoSections::first_summary() const {
+  return kModelHeading + " (001) WSS =" + k20_25 + "\n" + summary_block();
+}
+
+std::string TwoSections::summary() const {
+  return first_summary() + kModelHeading + " (002) WSS =" + k12_5 + "\n" + summary_block();
+}
+
 const std::string kFixedCommands = "cp temp.OUT BEST.OUT\nrm temp.OUT\nbbedit BEST.OUT\n";
 
 void log_commands(const Sandbox& box, bool remove) {

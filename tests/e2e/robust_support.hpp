@@ -1,5 +1,5 @@
-// What the hostile-input and fault suites share: command stand-ins that log what the shell was asked to run, a FIFO
-// writer, and the peak memory of a run.
+// What the hostile-input and fault suites share: command stand-ins that log what the shell was
+// asked to run, a FIFO writer, and the peak memory of a run.
 #pragma once
 
 #include <sys/types.h>
@@ -13,6 +13,26 @@ namespace e2e {
 
 // A fit's 14-character WSS field for 12.5.
 extern const std::string k12_5;
+
+// A fit's 14-character WSS field for 20.25.
+extern const std::string k20_25;
+
+// Two sections: the first (20.25) is copied when the second begins, the
+// second (12.5, the best) at the end of the scan.
+struct TwoSections {
+  std::string first;
+  std::string second;
+  TwoSections();
+  std::string text() const { return first + second; }
+  // The fit table: heading and both lines, each fit the best so far.
+  std::string table() const;
+  // The whole screen of a run with percentage 5 and the usual editor stand-in.
+  std::string screen() const;
+  // The summary file of a whole run.
+  std::string summary() const;
+  // The summary file once the first fit is done.
+  std::string first_summary() const;
+};
 
 // The three command texts a run may give the shell, as the stand-ins of
 // `log_commands` log them.

@@ -2,13 +2,19 @@
 // the results file removed or replaced, commands missing, failing or
 // interrupted. Each row checks the exit status, the report and what every
 // file holds afterwards: nothing silently lost or half-written, and BEST.OUT
-// always a whole earlier section or untouched.
+// always a whole earlier section or untouched. A copy to BEST.OUT that fails
+// ends the run with status 2, leaving the section in temp.OUT.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "harness.hpp"
 #include "results_file.hpp"
@@ -19,26 +25,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string k20_25 = "   20.2500    ";
 const std::string kOldBest = "earlier best\n";
 const std::string kOldSummary = "earlier summary\n";
-
-// Two sections: the first (20.25) is copied when the second begins, the
-// second (12.5, the best) at the end.
-struct TwoSections {
-  std::string first = Results().section("20.25").text();
-  std::string second = Results().section("12.5").text();
-  std::string text() const { return first + second; }
-  std::string table() const {
-    return table_heading() + table_line(1, true, k20_25, k20_25) +
-           table_line(2, true, k12_5, k12_5);
-  }
-  std::string screen() const { return banner() + table() + screen_tail("  5.00    ", 1); }
-  std::string summary() const {
-    return kModelHeading + " (001) WSS =" + k20_25 + "\n" + summary_block() + kModelHeading +
-           " (002) WSS =" + k12_5 + "\n" + summary_block();
-  }
-};
+// What a file that must not exist is expected to hold.
+const std::string kAbsent = "<absent>";
 
 // The scratch records from the first line of `text` up to and including
 // the first model heading.
@@ -59,290 +49,449 @@ void set_mode(const Sandbox& box, const std::string& name, unsigned mode) {
   ::chmod(box.path(name).c_str(), mode);
 }
 
-// --- Full devices --------------------------------------------------------
-
-TEST(Faults, BestOnAFullDevice) {
-  // cp reports the refused write; the run goes on and loses nothing else.
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  fs::create_symlink("/dev/full", box.path("BEST.OUT"));
-  // The usual stand-in would copy the endless /dev/full.
-  box.write_script("bin/bbedit", "echo bbedit ran\n");
-  RunResult r = box.run({"run1", "5"}, options_with());
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_NE(r.err.find("BEST.OUT': No space left on device"), std::string::npos) << r.err;
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
-  EXPECT_FALSE(box.exists("temp.OUT"));
-  EXPECT_TRUE(fs::is_symlink(box.path("BEST.OUT")));
+// The screen up to the first fit's table line: where a run stops that
+// fails at the first section change.
+std::string screen_to_first_fit() {
+  return banner() + table_heading() + table_line(1, true, k20_25, k20_25);
 }
 
-TEST(Faults, StandardOutputOnAFullDevice) {
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("BEST.OUT", kOldBest);
-  fs::create_symlink("/dev/full", box.path("stdout.txt"));
-  RunOptions options = options_with();
-  options.stdout_to_file = true;
-  RunResult r = box.run({"run1", "5"}, options);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(normalize_report(r.err),
-            report("dialogue.cpp (unit = 6, file = 'stdout')", "No space left on device"));
-  EXPECT_FALSE(box.exists("temp.OUT"));
-  EXPECT_FALSE(box.exists("WexlaP.OUT"));
-  EXPECT_EQ(box.read("BEST.OUT"), kOldBest);
-  EXPECT_EQ(box.read("run1.OUT"), two.text());
+std::string copy_report(const std::string& how) {
+  return report("capture.cpp", "Cannot copy 'temp.OUT' to 'BEST.OUT': cp " + how);
 }
 
-TEST(Faults, ScratchOnAFullDeviceKeepsTheOtherFiles) {
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("BEST.OUT", kOldBest);
-  box.write("WexlaP.OUT", kOldSummary);
-  fs::create_symlink("/dev/full", box.path("temp.OUT"));
-  RunResult r = box.run({"run1", "5"}, options_with());
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading());
-  EXPECT_EQ(normalize_report(r.err),
-            report("capture.cpp (unit = 11, file = 'temp.OUT')", "No space left on device"));
-  // The summary file was opened but never written: its old content stays.
-  EXPECT_EQ(box.read("WexlaP.OUT"), kOldSummary);
-  EXPECT_EQ(box.read("BEST.OUT"), kOldBest);
-  EXPECT_TRUE(fs::is_symlink(box.path("temp.OUT")));
+// Shell text that sends SIGINT to the wexla process above it, as an
+// interrupt typed at the terminal reaches every process of the job.
+const std::string kInterruptWexla =
+    "p=$PPID\n"
+    "while [ \"$p\" -gt 1 ]; do\n"
+    "  read -r name < /proc/$p/comm\n"
+    "  [ \"$name\" = wexla ] && break\n"
+    "  read -r _ _ _ p _ < /proc/$p/stat\n"
+    "done\n"
+    "kill -INT $p\n";
+
+// One run on "run1.OUT" with the arguments "run1" and "5", in a folder set
+// up by `arrange`, and everything it leaves.
+struct Fault {
+  const char* name = "";
+  std::function<void(const Sandbox&)> arrange{};
+  std::string results{};   // empty: the two sections
+  bool as_nobody = false;  // privileges dropped, so that file modes hold
+  unsigned umask_value = 022;
+  bool stdout_to_file = false;    // standard output to "stdout.txt"
+  bool only_bin_on_path = false;  // PATH holds the folder's bin alone
+  unsigned long file_size_limit = 0;
+  bool needs_dev_full = false;
+  bool needs_proc = false;
+  int status = 0;
+  std::string out{};
+  // The end of the normalized error stream (a report, or what a command
+  // wrote); what comes before it must match every pattern of `said`, and
+  // be empty when there are none.
+  std::string err{};
+  std::vector<std::string> said{};
+  std::vector<std::pair<std::string, std::string>> files{};  // name, content or kAbsent
+  std::vector<std::pair<std::string, unsigned>> modes{};     // name, permission bits
+  std::vector<std::string> symlinks{};                       // still symbolic links
+};
+
+void PrintTo(const Fault& f, std::ostream* os) {
+  *os << f.name;
 }
 
-TEST(Faults, SummaryOnAFullDeviceKeepsTheOldBest) {
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("BEST.OUT", kOldBest);
-  fs::create_symlink("/dev/full", box.path("WexlaP.OUT"));
-  RunResult r = box.run({"run1", "5"}, options_with());
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading() + table_line(1, true, k20_25, k20_25));
-  EXPECT_EQ(normalize_report(r.err), report("summary.cpp", "No space left on device"));
-  EXPECT_EQ(box.read("temp.OUT"), records_to_first_heading(two.text()));
-  EXPECT_EQ(box.read("BEST.OUT"), kOldBest);
+// Made when the tests are registered, after every shared text exists.
+std::vector<Fault> faults() {
+  const TwoSections kTwo;
+  return {
+      // --- Full devices ------------------------------------------------------
+      {.name = "BestOnAFullDevice",
+       // cp reports the refused write, and so does the run: the section
+       // stays in the scratch file.
+       .arrange =
+           [](const Sandbox& box) {
+             fs::create_symlink("/dev/full", box.path("BEST.OUT"));
+             // The usual stand-in would copy the endless /dev/full.
+             box.write_script("bin/bbedit", "echo bbedit ran\n");
+           },
+       .needs_dev_full = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = copy_report("ended with status 1"),
+       .said = {"BEST.OUT': No space left on device"},
+       .files = {{"WexlaP.OUT", kTwo.first_summary()}, {"temp.OUT", records(kTwo.first)}},
+       .symlinks = {"BEST.OUT"}},
+      {.name = "StandardOutputOnAFullDevice",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             fs::create_symlink("/dev/full", box.path("stdout.txt"));
+           },
+       .stdout_to_file = true,
+       .needs_dev_full = true,
+       .status = 2,
+       .err = report("dialogue.cpp (unit = 6, file = 'stdout')", "No space left on device"),
+       .files = {{"temp.OUT", kAbsent},
+                 {"WexlaP.OUT", kAbsent},
+                 {"BEST.OUT", kOldBest},
+                 {"run1.OUT", kTwo.text()}}},
+      {.name = "ScratchOnAFullDeviceKeepsTheOtherFiles",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             box.write("WexlaP.OUT", kOldSummary);
+             fs::create_symlink("/dev/full", box.path("temp.OUT"));
+           },
+       .needs_dev_full = true,
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", "No space left on device"),
+       // The summary file was opened but never written: its old content stays.
+       .files = {{"WexlaP.OUT", kOldSummary}, {"BEST.OUT", kOldBest}},
+       .symlinks = {"temp.OUT"}},
+      {.name = "SummaryOnAFullDeviceKeepsTheOldBest",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             fs::create_symlink("/dev/full", box.path("WexlaP.OUT"));
+           },
+       .needs_dev_full = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = report("summary.cpp", "No space left on device"),
+       .files = {{"temp.OUT", records_to_first_heading(kTwo.text())}, {"BEST.OUT", kOldBest}}},
+      {.name = "DeviceFillsDuringTheRun",
+       // Files may not grow beyond 8 KiB: the first section is copied whole,
+       // the second overflows the scratch file, and the run ends with the
+       // report. BEST.OUT keeps the whole first section; the summary keeps
+       // its records.
+       .arrange = [](const Sandbox&) {},
+       .results = kTwo.first +
+                  [] {
+                    Results second;
+                    second.header();
+                    for (int i = 0; i < 200; ++i) second.line(" iteration " + std::to_string(i));
+                    return second.fit("12.5").text();
+                  }(),
+       .file_size_limit = 8192,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", "File too large"),
+       .files = {{"BEST.OUT", records(kTwo.first)},
+                 {"WexlaP.OUT", kTwo.first_summary()},
+                 {"temp.OUT",
+                  [] {
+                    Results second;
+                    second.header();
+                    for (int i = 0; i < 200; ++i) second.line(" iteration " + std::to_string(i));
+                    return records(second.fit("12.5").text()).substr(0, 8192);
+                  }()}}},
+      {.name = "ScratchFileThatIsAFolder",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             fs::create_directory(box.path("temp.OUT"));
+           },
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Is a directory"),
+       .files = {{"BEST.OUT", kOldBest}}},
+      {.name = "SummaryFileThatIsAFolder",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             fs::create_directory(box.path("WexlaP.OUT"));
+           },
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': Is a directory"),
+       .files = {{"BEST.OUT", kOldBest}}},
+
+      // --- Files and folders without permission (privileges dropped) --------
+      {.name = "MaskThatLeavesNoPermission",
+       // New files get mode 0. The scratch file is opened again at the first
+       // section header, and that opening is refused; nothing else is touched.
+       .arrange = [](const Sandbox& box) { box.write("BEST.OUT", kOldBest); },
+       .as_nobody = true,
+       .umask_value = 0777,
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"),
+       .files = {{"BEST.OUT", kOldBest}, {"temp.OUT", ""}, {"WexlaP.OUT", ""}},
+       .modes = {{"temp.OUT", 0}, {"WexlaP.OUT", 0}}},
+      {.name = "ResultsFileWithoutAnyPermission",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             set_mode(box, "run1.OUT", 0);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': Permission denied"),
+       .files = {{"temp.OUT", kAbsent},
+                 {"WexlaP.OUT", kAbsent},
+                 {"BEST.OUT", kOldBest},
+                 {"run1.OUT", kTwo.text()}}},
+      {.name = "ScratchFileWithoutAnyPermission",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("temp.OUT", "old scratch\n");
+             set_mode(box, "temp.OUT", 0);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"),
+       .files = {{"temp.OUT", "old scratch\n"}, {"WexlaP.OUT", kAbsent}}},
+      {.name = "WriteOnlyScratchFileCannotBeCopied",
+       // The scratch file is opened for writing only and filled; cp cannot
+       // read it and says so, and so does the run. BEST.OUT keeps its old
+       // content and the scratch file the section.
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             box.write("temp.OUT", "old scratch\n");
+             set_mode(box, "temp.OUT", 0222);
+             set_mode(box, "BEST.OUT", 0666);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = copy_report("ended with status 1"),
+       .said = {"cp: cannot open 'temp.OUT' for reading: Permission denied"},
+       .files = {{"BEST.OUT", kOldBest},
+                 {"WexlaP.OUT", kTwo.first_summary()},
+                 {"temp.OUT", records(kTwo.first)}}},
+      {.name = "ReadOnlySummaryFileIsNeverWritten",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             box.write("WexlaP.OUT", kOldSummary);
+             set_mode(box, "WexlaP.OUT", 0444);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = report("summary.cpp", "Cannot write to file opened for READ"),
+       .files = {{"WexlaP.OUT", kOldSummary},
+                 {"temp.OUT", records_to_first_heading(kTwo.text())},
+                 {"BEST.OUT", kOldBest}}},
+      {.name = "SummaryFileWithoutAnyPermission",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("WexlaP.OUT", kOldSummary);
+             set_mode(box, "WexlaP.OUT", 0);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = banner() + table_heading(),
+       .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': Permission denied"),
+       // The scratch file was opened, nothing written to it yet.
+       .files = {{"WexlaP.OUT", kOldSummary}, {"temp.OUT", ""}}},
+      {.name = "WriteOnlySummaryFileIsWrittenWhole",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("WexlaP.OUT", kOldSummary + kOldSummary + kOldSummary);
+             set_mode(box, "WexlaP.OUT", 0222);
+           },
+       .as_nobody = true,
+       .status = 0,
+       .out = kTwo.screen(),
+       .files = {{"WexlaP.OUT", kTwo.summary()}, {"BEST.OUT", records(kTwo.second)}}},
+      {.name = "ReadOnlyBestIsLeftAsItWas",
+       // cp cannot write BEST.OUT: the run ends before the editor sees it.
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             set_mode(box, "BEST.OUT", 0444);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = copy_report("ended with status 1"),
+       .said = {"cp: cannot create regular file 'BEST.OUT': Permission denied"},
+       .files = {{"BEST.OUT", kOldBest},
+                 {"bbedit.BEST", kAbsent},
+                 {"WexlaP.OUT", kTwo.first_summary()},
+                 {"temp.OUT", records(kTwo.first)}}},
+      // A folder where nothing can be created, but where the run's files
+      // exist and can be written. An existing BEST.OUT is written in place
+      // and the run completes, though rm cannot remove the scratch file,
+      // which keeps the last section whole. Without a BEST.OUT, cp cannot
+      // create one and the run ends at the first copy.
+      {.name = "ReadOnlyFolderWithTheRunsFiles",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit", "echo bbedit ran\n");
+             box.write("temp.OUT", "old scratch\n");
+             box.write("WexlaP.OUT", kOldSummary);
+             box.write("BEST.OUT", kOldBest);
+             for (const char* name : {"temp.OUT", "WexlaP.OUT", "BEST.OUT"})
+               set_mode(box, name, 0666);
+             set_mode(box, ".", 0555);
+           },
+       .as_nobody = true,
+       .status = 0,
+       .out = kTwo.screen(),
+       .said = {"rm: cannot remove 'temp.OUT': Permission denied"},
+       .files = {{"temp.OUT", records(kTwo.second)},
+                 {"WexlaP.OUT", kTwo.summary()},
+                 {"BEST.OUT", records(kTwo.second)}}},
+      {.name = "ReadOnlyFolderWithoutBest",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit", "echo bbedit ran\n");
+             box.write("temp.OUT", "old scratch\n");
+             box.write("WexlaP.OUT", kOldSummary);
+             for (const char* name : {"temp.OUT", "WexlaP.OUT"}) set_mode(box, name, 0666);
+             set_mode(box, ".", 0555);
+           },
+       .as_nobody = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = copy_report("ended with status 1"),
+       .said = {"cp: cannot create regular file 'BEST.OUT': Permission denied"},
+       .files = {{"temp.OUT", records(kTwo.first)},
+                 {"WexlaP.OUT", kTwo.first_summary()},
+                 {"BEST.OUT", kAbsent}}},
+
+      // --- Commands missing, failing or interrupted --------------------------
+      {.name = "CopyAndRemoveMissingFromPath",
+       // /bin/sh is still found; only the fake editor is on PATH. The first
+       // copy cannot run: the run ends there, before rm, and the scratch
+       // file keeps the first section whole.
+       .arrange =
+           [](const Sandbox& box) {
+             box.write("BEST.OUT", kOldBest);
+             box.write_script("bin/bbedit", "echo bbedit ran\n");
+           },
+       .only_bin_on_path = true,
+       .status = 2,
+       .out = screen_to_first_fit(),
+       .err = copy_report("could not be run"),
+       // The shell's own words: dash says "cp: not found", bash "cp: command not found".
+       .said = {"cp: (command )?not found"},
+       .files = {{"BEST.OUT", kOldBest},
+                 {"temp.OUT", records(kTwo.first)},
+                 {"WexlaP.OUT", kTwo.first_summary()}}},
+      {.name = "EditorThatFailsAndWritesToBothStreams",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit",
+                              "echo to standard output\necho to standard error >&2\nexit 3\n");
+           },
+       .status = 0,
+       .out = banner() + kTwo.table() + "\n WSS within   5.00    % of best     1\n" +
+              "to standard output\n\n Press return to finish\n",
+       .err = "to standard error\n",
+       .files = {{"BEST.OUT", records(kTwo.second)},
+                 {"WexlaP.OUT", kTwo.summary()},
+                 {"temp.OUT", kAbsent}}},
+      {.name = "EditorThatReadsTheInputToItsEnd",
+       // The Return meant for the final prompt is gone: that read meets the end.
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit", "/bin/cat > /dev/null\necho bbedit ran\n");
+           },
+       .status = 2,
+       .out = kTwo.screen(),
+       .err = report("wrap_up.cpp (unit = 5, file = 'stdin')", "End of file"),
+       .files = {{"BEST.OUT", records(kTwo.second)}, {"WexlaP.OUT", kTwo.summary()}}},
+      // The editor dies of SIGINT, alone or with the program interrupted as
+      // well: the program ignores the interrupt while it waits for a command.
+      {.name = "InterruptedEditor",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit", "kill -INT $$\necho not reached\n");
+           },
+       .status = 0,
+       .out = banner() + kTwo.table() + "\n WSS within   5.00    % of best     1\n" +
+              "\n Press return to finish\n",
+       .files = {{"BEST.OUT", records(kTwo.second)},
+                 {"WexlaP.OUT", kTwo.summary()},
+                 {"temp.OUT", kAbsent}}},
+      {.name = "InterruptedEditorAndProgram",
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/bbedit", kInterruptWexla + "kill -INT $$\necho not reached\n");
+           },
+       .needs_proc = true,
+       .status = 0,
+       .out = banner() + kTwo.table() + "\n WSS within   5.00    % of best     1\n" +
+              "\n Press return to finish\n",
+       .files = {{"BEST.OUT", records(kTwo.second)},
+                 {"WexlaP.OUT", kTwo.summary()},
+                 {"temp.OUT", kAbsent}}},
+      {.name = "CopyInterruptedBeforeItCopies",
+       // The first copy (section 1) is made; the second cp is interrupted,
+       // with the program, before it writes: BEST.OUT keeps the whole first
+       // section, the scratch file the second, and the run ends at once.
+       .arrange =
+           [](const Sandbox& box) {
+             box.write_script("bin/cp", "if [ -e copied ]; then\n" + kInterruptWexla +
+                                            "kill -INT $$\nfi\n: > copied\nexec /bin/cp \"$@\"\n");
+           },
+       .needs_proc = true,
+       .status = 2,
+       .out = banner() + kTwo.table(),
+       .err = copy_report("was ended by signal 2"),
+       .files = {{"BEST.OUT", records(kTwo.first)},
+                 {"bbedit.BEST", kAbsent},
+                 {"WexlaP.OUT", kTwo.summary()},
+                 {"temp.OUT", records(kTwo.second)}}},
+  };
 }
 
-TEST(Faults, DeviceFillsDuringTheRun) {
-  // Files may not grow beyond 8 KiB: the first section is copied whole, the
-  // second overflows the scratch file, and the run ends with the report.
-  // BEST.OUT keeps the whole first section; the summary keeps its records.
-  Results first, second;
-  first.section("20.25");
-  second.header();
-  for (int i = 0; i < 200; ++i) second.line(" iteration " + std::to_string(i));
-  second.fit("12.5");
-  Sandbox box;
-  box.write("run1.OUT", first.text() + second.text());
-  RunOptions options = options_with();
-  options.file_size_limit = 8192;
-  RunResult r = box.run({"run1", "5"}, options);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading() + table_line(1, true, k20_25, k20_25));
-  EXPECT_EQ(normalize_report(r.err),
-            report("capture.cpp (unit = 11, file = 'temp.OUT')", "File too large"));
-  EXPECT_EQ(box.read("BEST.OUT"), records(first.text()));
-  EXPECT_EQ(box.read("WexlaP.OUT"),
-            kModelHeading + " (001) WSS =" + k20_25 + "\n" + summary_block());
-  EXPECT_EQ(box.read("temp.OUT"), records(second.text()).substr(0, 8192));
-}
+class FaultTest : public ::testing::TestWithParam<Fault> {};
 
-TEST(Faults, OutputFileThatIsAFolder) {
-  struct Case {
-    const char* name;
-    const char* locus;
-  } cases[] = {{"temp.OUT", "capture.cpp (unit = 11)"}, {"WexlaP.OUT", "summary.cpp"}};
-  for (const Case& c : cases) {
-    Sandbox box;
-    box.write("run1.OUT", TwoSections().text());
-    box.write("BEST.OUT", kOldBest);
-    fs::create_directory(box.path(c.name));
-    RunResult r = box.run({"run1", "5"}, options_with());
-    EXPECT_EQ(r.status, 2) << c.name;
-    EXPECT_EQ(r.out, banner() + table_heading()) << c.name;
-    EXPECT_EQ(normalize_report(r.err),
-              report(c.locus, "Cannot open file '" + std::string(c.name) + "': Is a directory"))
-        << c.name;
-    EXPECT_EQ(box.read("BEST.OUT"), kOldBest) << c.name;
+TEST_P(FaultTest, LeavesEveryFileAsExpected) {
+  const Fault& f = GetParam();
+  if (f.as_nobody && (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv"))) {
+    GTEST_SKIP() << "needs root and setpriv to run as an unprivileged user";
   }
-}
-
-// --- Files and folders without permission (privileges dropped) ------------
-
-TEST(Faults, MaskThatLeavesNoPermission) {
-  // New files get mode 0. The scratch file is opened again at the first
-  // section header, and that opening is refused; nothing else is touched.
+  if (f.needs_dev_full && !fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  if (f.needs_proc && !fs::exists("/proc/self/stat")) GTEST_SKIP() << "no /proc here";
   Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("BEST.OUT", kOldBest);
-  RunOptions options = options_with("\n", true);
-  options.umask_value = 0777;
+  box.write("run1.OUT", f.results.empty() ? TwoSections().text() : f.results);
+  f.arrange(box);
+  RunOptions options = options_with("\n", f.as_nobody);
+  options.umask_value = f.umask_value;
+  options.stdout_to_file = f.stdout_to_file;
+  options.file_size_limit = f.file_size_limit;
+  if (f.only_bin_on_path) options.path = box.path("bin").string();
   RunResult r = box.run({"run1", "5"}, options);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading());
-  EXPECT_EQ(normalize_report(r.err),
-            report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"));
-  EXPECT_EQ(box.read("BEST.OUT"), kOldBest);
-  for (const char* name : {"temp.OUT", "WexlaP.OUT"}) {
-    struct stat st {};
-    ASSERT_EQ(::stat(box.path(name).c_str(), &st), 0) << name;
-    EXPECT_EQ(st.st_mode & 0777, 0u) << name;
-    EXPECT_EQ(box.read(name), "") << name;
+
+  EXPECT_EQ(r.status, f.status) << r.err;
+  EXPECT_EQ(r.out, f.out);
+  std::string err = normalize_report(r.err);
+  ASSERT_GE(err.size(), f.err.size()) << r.err;
+  EXPECT_EQ(err.substr(err.size() - f.err.size()), f.err) << r.err;
+  std::string before = err.substr(0, err.size() - f.err.size());
+  if (f.said.empty()) {
+    EXPECT_EQ(before, "");
   }
-}
-
-TEST(Faults, ResultsFileWithoutAnyPermission) {
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("BEST.OUT", kOldBest);
-  set_mode(box, "run1.OUT", 0);
-  RunResult r = box.run({"run1", "5"}, options_with("\n", true));
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading());
-  EXPECT_EQ(normalize_report(r.err),
-            report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': Permission denied"));
-  EXPECT_FALSE(box.exists("temp.OUT"));
-  EXPECT_FALSE(box.exists("WexlaP.OUT"));
-  EXPECT_EQ(box.read("BEST.OUT"), kOldBest);
-  EXPECT_EQ(box.read("run1.OUT"), two.text());
-}
-
-TEST(Faults, ScratchFileWithoutAnyPermission) {
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("temp.OUT", "old scratch\n");
-  set_mode(box, "temp.OUT", 0);
-  RunResult r = box.run({"run1", "5"}, options_with("\n", true));
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(normalize_report(r.err),
-            report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"));
-  EXPECT_EQ(box.read("temp.OUT"), "old scratch\n");
-  EXPECT_FALSE(box.exists("WexlaP.OUT"));
-}
-
-TEST(Faults, WriteOnlyScratchFileCannotBeCopied) {
-  // The scratch file is opened for writing only and filled; cp cannot read
-  // it and says so, BEST.OUT keeps its old content, and rm removes it.
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("BEST.OUT", kOldBest);
-  box.write("temp.OUT", "old scratch\n");
-  set_mode(box, "temp.OUT", 0222);
-  set_mode(box, "BEST.OUT", 0666);
-  RunResult r = box.run({"run1", "5"}, options_with("\n", true));
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_NE(r.err.find("cp: cannot open 'temp.OUT' for reading: Permission denied"),
-            std::string::npos)
-      << r.err;
-  EXPECT_EQ(box.read("BEST.OUT"), kOldBest);
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
-  EXPECT_FALSE(box.exists("temp.OUT"));
-}
-
-TEST(Faults, ReadOnlySummaryFileIsNeverWritten) {
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("BEST.OUT", kOldBest);
-  box.write("WexlaP.OUT", kOldSummary);
-  set_mode(box, "WexlaP.OUT", 0444);
-  RunResult r = box.run({"run1", "5"}, options_with("\n", true));
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading() + table_line(1, true, k20_25, k20_25));
-  EXPECT_EQ(normalize_report(r.err), report("summary.cpp", "Cannot write to file opened for READ"));
-  EXPECT_EQ(box.read("WexlaP.OUT"), kOldSummary);
-  EXPECT_EQ(box.read("temp.OUT"), records_to_first_heading(two.text()));
-  EXPECT_EQ(box.read("BEST.OUT"), kOldBest);
-}
-
-TEST(Faults, SummaryFileWithoutAnyPermission) {
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("WexlaP.OUT", kOldSummary);
-  set_mode(box, "WexlaP.OUT", 0);
-  RunResult r = box.run({"run1", "5"}, options_with("\n", true));
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading());
-  EXPECT_EQ(normalize_report(r.err),
-            report("summary.cpp", "Cannot open file 'WexlaP.OUT': Permission denied"));
-  EXPECT_EQ(box.read("WexlaP.OUT"), kOldSummary);
-  EXPECT_EQ(box.read("temp.OUT"), "");  // opened, nothing written yet
-}
-
-TEST(Faults, WriteOnlySummaryFileIsWrittenWhole) {
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("WexlaP.OUT", kOldSummary + kOldSummary + kOldSummary);
-  set_mode(box, "WexlaP.OUT", 0222);
-  RunResult r = box.run({"run1", "5"}, options_with("\n", true));
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
-}
-
-TEST(Faults, ReadOnlyBestIsLeftAsItWas) {
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("BEST.OUT", kOldBest);
-  set_mode(box, "BEST.OUT", 0444);
-  RunResult r = box.run({"run1", "5"}, options_with("\n", true));
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_NE(r.err.find("cp: cannot create regular file 'BEST.OUT': Permission denied"),
-            std::string::npos)
-      << r.err;
-  EXPECT_EQ(box.read("BEST.OUT"), kOldBest);
-  EXPECT_EQ(box.read("bbedit.BEST"), kOldBest);
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
-}
-
-// A folder where nothing can be created, but where the run's files exist
-// and can be written: the run completes; cp cannot create BEST.OUT and rm
-// cannot remove the scratch file, which keeps the last section whole.
-TEST(Faults, ReadOnlyFolderWithTheRunsFiles) {
-  for (bool best_exists : {false, true}) {
-    Sandbox box;
-    TwoSections two;
-    box.write_script("bin/bbedit", "echo bbedit ran\n");
-    box.write("run1.OUT", two.text());
-    box.write("temp.OUT", "old scratch\n");
-    box.write("WexlaP.OUT", kOldSummary);
-    if (best_exists) box.write("BEST.OUT", kOldBest);
-    for (const char* name : {"temp.OUT", "WexlaP.OUT", "BEST.OUT"}) set_mode(box, name, 0666);
-    set_mode(box, ".", 0555);
-    RunResult r = box.run({"run1", "5"}, options_with("\n", true));
-    set_mode(box, ".", 0777);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, two.screen());
-    EXPECT_NE(r.err.find("rm: cannot remove 'temp.OUT': Permission denied"), std::string::npos)
-        << r.err;
-    EXPECT_EQ(box.read("temp.OUT"), records(two.second));
-    EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
-    if (best_exists) {
-      // An existing BEST.OUT is written in place.
-      EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+  for (const std::string& pattern : f.said) {
+    EXPECT_TRUE(std::regex_search(before, std::regex(pattern))) << pattern << "\n" << r.err;
+  }
+  for (const auto& [name, content] : f.files) {
+    if (content == kAbsent) {
+      EXPECT_FALSE(box.exists(name)) << name;
     } else {
-      EXPECT_NE(r.err.find("cp: cannot create regular file 'BEST.OUT': Permission denied"),
-                std::string::npos)
-          << r.err;
-      EXPECT_FALSE(box.exists("BEST.OUT"));
+      EXPECT_EQ(box.read(name), content) << name;
     }
   }
+  for (const auto& [name, mode] : f.modes) {
+    struct stat st {};
+    ASSERT_EQ(::stat(box.path(name).c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_mode & 0777, mode) << name;
+  }
+  for (const std::string& name : f.symlinks) EXPECT_TRUE(fs::is_symlink(box.path(name))) << name;
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(faults()),
+                         [](const ::testing::TestParamInfo<Fault>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // --- The results file removed or replaced ---------------------------------
 
@@ -351,10 +500,11 @@ struct Replacement {
   void (*replace)(const Sandbox& box);
   int status;
   std::string screen;  // after the percentage prompt
-  std::string err;
+  std::string err{};
 };
 
 TEST(Faults, ResultsFileReplacedAfterTheExistenceTest) {
+  const TwoSections kTwo;
   const Replacement cases[] = {
       {"by another file",
        [](const Sandbox& box) {
@@ -381,7 +531,7 @@ TEST(Faults, ResultsFileReplacedAfterTheExistenceTest) {
   };
   for (const Replacement& c : cases) {
     Sandbox box;
-    box.write("run1.OUT", TwoSections().text());
+    box.write("run1.OUT", kTwo.text());
     box.write("BEST.OUT", kOldBest);
     RunOptions options = options_with("5\n\n");
     options.wait_for = "Enter percent from Best WWW ";
@@ -401,15 +551,15 @@ TEST(Faults, ResultsFileReplacedAfterTheExistenceTest) {
 
 TEST(Faults, ResultsFileAppearsWhileTheNameIsAskedAgain) {
   Sandbox box;
-  TwoSections two;
+  const TwoSections kTwo;
   RunOptions options = options_with("run1\n5\n\n");
   options.wait_for = "Enter the OUT file name ";
-  options.meanwhile = [&] { box.write("run1.OUT", two.text()); };
+  options.meanwhile = [&] { box.write("run1.OUT", kTwo.text()); };
   RunResult r = box.run({"run1", "5"}, options);
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + missing("run1.OUT") + kNamePrompt + kPercentPrompt + two.table() +
+  EXPECT_EQ(r.out, banner() + missing("run1.OUT") + kNamePrompt + kPercentPrompt + kTwo.table() +
                        screen_tail("  5.00    ", 1));
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+  EXPECT_EQ(box.read("BEST.OUT"), records(kTwo.second));
 }
 
 TEST(Faults, ResultsFileRemovedOrReplacedWhileItIsRead) {
@@ -433,106 +583,6 @@ TEST(Faults, ResultsFileRemovedOrReplacedWhileItIsRead) {
     EXPECT_EQ(box.read("BEST.OUT"), reference.read("BEST.OUT")) << change;
     EXPECT_EQ(box.read("WexlaP.OUT"), reference.read("WexlaP.OUT")) << change;
   }
-}
-
-// --- Commands missing, failing or interrupted -----------------------------
-
-TEST(Faults, CopyAndRemoveMissingFromPath) {
-  // /bin/sh is still found; only the fake editor is on PATH.
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write("BEST.OUT", kOldBest);
-  box.write_script("bin/bbedit", "echo bbedit ran\n");
-  RunOptions options = options_with();
-  options.path = box.path("bin").string();
-  RunResult r = box.run({"run1", "5"}, options);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, two.screen());
-  // The shell's own words: dash says "cp: not found", bash "cp: command not found".
-  EXPECT_TRUE(std::regex_search(r.err, std::regex("cp: (command )?not found"))) << r.err;
-  EXPECT_TRUE(std::regex_search(r.err, std::regex("rm: (command )?not found"))) << r.err;
-  EXPECT_EQ(box.read("BEST.OUT"), kOldBest);
-  // The scratch file stays, holding the last section whole.
-  EXPECT_EQ(box.read("temp.OUT"), records(two.second));
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
-}
-
-TEST(Faults, EditorThatFailsAndWritesToBothStreams) {
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write_script("bin/bbedit", "echo to standard output\necho to standard error >&2\nexit 3\n");
-  RunResult r = box.run({"run1", "5"}, options_with());
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, banner() + two.table() + "\n WSS within   5.00    % of best     1\n" +
-                       "to standard output\n\n Press return to finish\n");
-  EXPECT_EQ(r.err, "to standard error\n");
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
-  EXPECT_FALSE(box.exists("temp.OUT"));
-}
-
-TEST(Faults, EditorThatReadsTheInputToItsEnd) {
-  // The Return meant for the final prompt is gone: that read meets the end.
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write_script("bin/bbedit", "/bin/cat > /dev/null\necho bbedit ran\n");
-  RunResult r = box.run({"run1", "5"}, options_with());
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_EQ(normalize_report(r.err),
-            report("wrap_up.cpp (unit = 5, file = 'stdin')", "End of file"));
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
-}
-
-// Shell text that sends SIGINT to the wexla process above it, as an
-// interrupt typed at the terminal reaches every process of the job.
-const std::string kInterruptWexla =
-    "p=$PPID\n"
-    "while [ \"$p\" -gt 1 ]; do\n"
-    "  read -r name < /proc/$p/comm\n"
-    "  [ \"$name\" = wexla ] && break\n"
-    "  read -r _ _ _ p _ < /proc/$p/stat\n"
-    "done\n"
-    "kill -INT $p\n";
-
-TEST(Faults, InterruptedEditor) {
-  // The editor dies of SIGINT, alone or with the program interrupted as
-  // well: the program ignores the interrupt while it waits for a command.
-  for (bool program_too : {false, true}) {
-    Sandbox box;
-    TwoSections two;
-    box.write("run1.OUT", two.text());
-    box.write_script("bin/bbedit", (program_too ? kInterruptWexla : "") + "kill -INT $$\n" +
-                                       "echo not reached\n");
-    RunResult r = box.run({"run1", "5"}, options_with());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, banner() + two.table() + "\n WSS within   5.00    % of best     1\n" +
-                         "\n Press return to finish\n");
-    EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
-    EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
-    EXPECT_FALSE(box.exists("temp.OUT"));
-  }
-}
-
-TEST(Faults, CopyInterruptedBeforeItCopies) {
-  // The first copy (section 1) is made; the second cp is interrupted, with
-  // the program, before it writes: BEST.OUT keeps the whole first section.
-  Sandbox box;
-  TwoSections two;
-  box.write("run1.OUT", two.text());
-  box.write_script("bin/cp", "if [ -e copied ]; then\n" + kInterruptWexla +
-                                 "kill -INT $$\nfi\n: > copied\nexec /bin/cp \"$@\"\n");
-  RunResult r = box.run({"run1", "5"}, options_with());
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.first));
-  EXPECT_EQ(box.read("bbedit.BEST"), records(two.first));
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
-  EXPECT_FALSE(box.exists("temp.OUT"));
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ const std::string kNaN = "           NaN";
 struct Fit {
   std::string wss_text;  // as it stands in characters 14 to 27
   bool marked;
-  std::string wss, best;  // expected fields
+  std::string wss_field, best;  // expected fields
 };
 
 // Runs one section per fit and checks the whole screen.
@@ -37,7 +37,7 @@ void expect_table(const std::vector<Fit>& fits, const std::string& percent_field
   RunResult r = box.run({"run1", "5"}, "\n");
   std::string table;
   for (std::size_t i = 0; i < fits.size(); ++i) {
-    table += table_line(static_cast<int>(i + 1), fits[i].marked, fits[i].wss, fits[i].best);
+    table += table_line(static_cast<int>(i + 1), fits[i].marked, fits[i].wss_field, fits[i].best);
   }
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");

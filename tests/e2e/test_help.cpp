@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "app/banner.hpp"
 #include "harness.hpp"
 
 namespace e2e {
 namespace {
 
-const std::string kVersionLine = std::string("WEXLA v1.03 (build ") + WEXLA_BUILD + ")\n";
+const std::string kVersionLine = WEXLA_NAME_AND_VERSION " (build " WEXLA_BUILD ")\n";
 const std::string kUsageFirst = "Usage: wexla [RESULTS [PERCENT]]\n";
 const std::string kUsageLast = "See wexla(1).\n";
 const std::string kNoFits = "no fits in this file\n";

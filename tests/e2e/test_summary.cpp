@@ -10,9 +10,9 @@
 namespace e2e {
 namespace {
 
-std::string heading(int inc, const std::string& wss_field) {
+std::string heading(int heading_number, const std::string& wss_field) {
   char number[8];
-  std::snprintf(number, sizeof number, "%03d", inc);
+  std::snprintf(number, sizeof number, "%03d", heading_number);
   return kModelHeading + " (" + number + ") WSS =" + wss_field + "\n";
 }
 

@@ -11,10 +11,10 @@
 namespace e2e {
 namespace {
 
-std::string count_line(const std::vector<std::string>& wss, const std::string& percent) {
+std::string count_line(const std::vector<std::string>& all_wss, const std::string& percent) {
   Sandbox box;
   Results r;
-  for (const std::string& w : wss) r.section(w);
+  for (const std::string& w : all_wss) r.section(w);
   box.write("run1.OUT", r.text());
   RunResult run = box.run({"run1", percent}, "\n");
   EXPECT_EQ(run.status, 0) << run.err;
@@ -24,7 +24,7 @@ std::string count_line(const std::vector<std::string>& wss, const std::string& p
 
 TEST(Count, FitsWithinTheWindow) {
   struct Case {
-    std::vector<std::string> wss;
+    std::vector<std::string> all_wss;
     std::string percent;
     std::string line;
   } cases[] = {
@@ -45,7 +45,7 @@ TEST(Count, FitsWithinTheWindow) {
       {{"-10", "-9"}, "5", " WSS within   5.00    % of best     0\n"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(count_line(c.wss, c.percent), c.line) << "percent " << c.percent;
+    EXPECT_EQ(count_line(c.all_wss, c.percent), c.line) << "percent " << c.percent;
   }
 }
 

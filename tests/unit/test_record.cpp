@@ -162,9 +162,9 @@ TEST(RecordReadDeathTest, CommaAloneOnAnUnfinishedLastLineIsTheEnd) {
 
 TEST(RecordRead, InMemoryRecordSkipsAndTakesFields) {
   std::string line = pad("Final WSS    12.5", 80);
-  float wss = 0;
-  read_record(std::span<const char>(line.data(), line.size()), WEXLA_FORMAT("(13x,g14.0)"), wss);
-  EXPECT_EQ(wss, 12.5f);
+  float fit_wss = 0;
+  read_record(std::span<const char>(line.data(), line.size()), WEXLA_FORMAT("(13x,g14.0)"), fit_wss);
+  EXPECT_EQ(fit_wss, 12.5f);
   TextField<4> word;
   std::string record = "ab,\ncd";
   read_record(std::span<const char>(record.data(), record.size()), WEXLA_FORMAT("(2x,a4)"),

@@ -12,16 +12,16 @@ namespace wexla {
 namespace {
 
 bool holds_a_key(const Line& line, const ScanKeys& keys) {
-  return string_index(line.view(), keys.header) != 0 ||
-         string_index(line.view(), keys.heading) != 0;
+  return string_index(line.view(), keys.section_header_key) != 0 ||
+         string_index(line.view(), keys.model_heading_key) != 0;
 }
 
 TEST(ScanKeys, TheProgramKeysShareAnUpperCaseByte) {
   FitScan scan;
   ScanKeys keys = trimmed_keys(scan);
-  EXPECT_EQ(keys.header, "FINAL OUTPUT FROM Kalvor");
-  EXPECT_EQ(keys.statistics, "MAE  =");
-  EXPECT_EQ(keys.heading, "Model and Parameter Definition");
+  EXPECT_EQ(keys.section_header_key, "FINAL OUTPUT FROM Kalvor");
+  EXPECT_EQ(keys.statistics_key, "MAE  =");
+  EXPECT_EQ(keys.model_heading_key, "Model and Parameter Definition");
   ASSERT_TRUE(keys.has_common);
   EXPECT_EQ(keys.common, 'P');
 
@@ -44,13 +44,13 @@ TEST(ScanKeys, TheProgramKeysShareAnUpperCaseByte) {
 
 TEST(ScanKeys, KeysWithoutACommonByteOrEmptyPassOverNoLine) {
   FitScan scan;
-  scan.key0.assign("abc");
-  scan.key2.assign("xyz");
+  scan.section_header_key.assign("abc");
+  scan.model_heading_key.assign("xyz");
   EXPECT_FALSE(trimmed_keys(scan).has_common);
   EXPECT_TRUE(may_hold_key(Line{"nothing here"}, trimmed_keys(scan)));
 
   // An all-blank key is found at position 1 of every line.
-  scan.key2.assign("");
+  scan.model_heading_key.assign("");
   ScanKeys keys = trimmed_keys(scan);
   EXPECT_FALSE(keys.has_common);
   EXPECT_TRUE(may_hold_key(Line{"nothing here"}, keys));
@@ -70,13 +70,14 @@ TEST(ScanKeys, NoLineHoldingAKeyIsPassedOver) {
   int kept = 0;
   for (int round = 0; round < 20000; ++round) {
     FitScan scan;
-    scan.key0.assign(text(1 + next() % 3));
-    scan.key2.assign(text(1 + next() % 3));
+    scan.section_header_key.assign(text(1 + next() % 3));
+    scan.model_heading_key.assign(text(1 + next() % 3));
     ScanKeys keys = trimmed_keys(scan);
     Line line{text(next() % 12)};
     if (holds_a_key(line, keys)) {
       ASSERT_TRUE(may_hold_key(line, keys))
-          << '"' << keys.header << "\" \"" << keys.heading << "\" \"" << line.trimmed() << '"';
+          << '"' << keys.section_header_key << "\" \"" << keys.model_heading_key << "\" \""
+          << line.trimmed() << '"';
       ++kept;
     }
   }

@@ -1,0 +1,27 @@
+#include "app/run.hpp"
+
+#include "app/dialogue.hpp"
+#include "app/help.hpp"
+#include "app/wrap_up.hpp"
+#include "scan/fit_scan.hpp"
+#include "scan/summary.hpp"
+#include "textio/failure.hpp"
+#include "textio/units.hpp"
+
+namespace wexla {
+
+int run(std::span<char* const> arguments) {
+  start_units();
+  install_failure_handlers();
+  answer_help_or_version(arguments);
+
+  RunSettings settings;
+  FitScan scan;
+  SummaryWriter summary;
+  run_dialogue(settings, arguments);
+  run_scan(settings.results_name.view(), settings.typed_name.view(), scan, summary);
+  wrap_up(settings, scan);
+  return 0;
+}
+
+}  // namespace wexla

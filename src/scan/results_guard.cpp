@@ -1,0 +1,16 @@
+#include "scan/results_guard.hpp"
+
+#include "scan/fit_scan.hpp"
+#include "textio/text_field.hpp"
+#include "textio/units.hpp"
+
+namespace wexla {
+
+void refuse_the_results_file(int unit, std::string_view name, Where where) {
+  if (names_connected_file(results_unit, name)) {
+    fail_open(unit, name.substr(0, string_len_trim(name)), "it is the results file being read",
+              where);
+  }
+}
+
+}  // namespace wexla

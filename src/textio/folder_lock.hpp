@@ -1,0 +1,19 @@
+// The advisory lock a run holds on its folder, so that two runs started in
+// one folder cannot mix their files (the three output names are fixed).
+#pragma once
+
+namespace wexla {
+
+enum class FolderLock : unsigned char {
+  held,           // this run holds the lock until it ends
+  held_by_other,  // another process holds it
+  unavailable,    // the folder or its file system cannot be locked
+};
+
+// Takes an exclusive lock on the current folder without waiting. The lock
+// lives on a descriptor of "." that stays open until the process ends, when
+// the system releases it, however the run ends. Calling it again once held
+// answers `held`.
+FolderLock lock_current_folder();
+
+}  // namespace wexla

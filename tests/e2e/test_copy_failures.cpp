@@ -1,0 +1,190 @@
+// A copy of the best section that fails ends the run at once with status 2:
+// no run that reports success leaves a wrong BEST.OUT. Each row makes one
+// copy fail and checks the status, the report and every file afterwards;
+// the section that could not be copied is always whole in temp.OUT.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "harness.hpp"
+#include "results_file.hpp"
+#include "robust_support.hpp"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kOldBest = "earlier best\n";
+const std::string kWhat = "Cannot copy 'temp.OUT' to 'BEST.OUT': cp ";
+
+// A cp stand-in that does its work at the first call and runs `failure`
+// (shell text) at the second: the final copy fails, the mid-scan one not.
+std::string fail_second_time(const std::string& failure) {
+  return "if [ -e copied ]; then\n" + failure + "fi\n: > copied\nexec /bin/cp \"$@\"\n";
+}
+
+// Shell text that sends `signal` to the shell that ran the script, or to
+// the script itself when that shell became the script.
+std::string kill_the_shell(const std::string& signal) {
+  return "case $(ps -o comm= -p $PPID) in\n"
+         "  wexla) kill -" +
+         signal +
+         " $$ ;;\n"
+         "  *) kill -" +
+         signal +
+         " $PPID ;;\n"
+         "esac\nexit 0\n";
+}
+
+struct CopyFailure {
+  const char* name;
+  void (*arrange)(const Sandbox& box);
+  bool final_copy;        // the copy at the end fails, not the one at the second header
+  bool only_bin_on_path;  // PATH holds the folder's bin alone: no cp there
+  bool as_nobody;         // privileges dropped, so that file modes hold
+  bool needs_dev_full;
+  std::string reason;        // after "...: cp "
+  std::string command_says;  // a pattern of cp's or the shell's own message, or empty
+};
+
+const CopyFailure kCopyFailures[] = {
+    {"StandInExitsWithOne", [](const Sandbox& box) { box.write_script("bin/cp", "exit 1\n"); },
+     false, false, false, false, "ended with status 1", ""},
+    {"StandInExitsWithThreeAtTheFinalCopy",
+     [](const Sandbox& box) { box.write_script("bin/cp", fail_second_time("exit 3\n")); }, true,
+     false, false, false, "ended with status 3", ""},
+    // The shell that ran the stand-in outlives it and tells of the signal
+    // in its status (and may say "Terminated").
+    {"StandInKilledBySignal",
+     [](const Sandbox& box) { box.write_script("bin/cp", "kill -TERM $$\n"); }, false, false, false,
+     false, "was ended by signal 15", "^(Terminated\n)?$"},
+    {"StandInInterruptedAtTheFinalCopy",
+     [](const Sandbox& box) { box.write_script("bin/cp", fail_second_time("kill -INT $$\n")); },
+     true, false, false, false, "was ended by signal 2", ""},
+    // The shell itself is ended by the signal (or the stand-in, where the
+    // shell became the command instead of waiting for it).
+    {"ShellKilledBySignal",
+     [](const Sandbox& box) { box.write_script("bin/cp", kill_the_shell("TERM")); }, false, false,
+     false, false, "was ended by signal 15", ""},
+    {"ShellInterruptedAtTheFinalCopy",
+     [](const Sandbox& box) {
+       box.write_script("bin/cp", fail_second_time(kill_the_shell("INT")));
+     },
+     true, false, false, false, "was ended by signal 2", ""},
+    {"MissingFromPath", [](const Sandbox&) {}, false, true, false, false, "could not be run",
+     // dash says "cp: not found", bash "cp: command not found".
+     "cp: (command )?not found"},
+    {"StandInNotExecutable",
+     [](const Sandbox& box) {
+       box.write_script("bin/cp", "exit 0\n");
+       ::chmod(box.path("bin/cp").c_str(), 0644);
+     },
+     false, true, false, false, "could not be run", "cp: .*[Pp]ermission denied"},
+    {"ReadOnlyBest",
+     [](const Sandbox& box) {
+       box.write("BEST.OUT", kOldBest);
+       ::chmod(box.path("BEST.OUT").c_str(), 0444);
+     },
+     false, false, true, false, "ended with status 1",
+     "cp: cannot create regular file 'BEST.OUT': Permission denied"},
+    {"BestOnAFullDevice",
+     [](const Sandbox& box) { fs::create_symlink("/dev/full", box.path("BEST.OUT")); }, false,
+     false, false, true, "ended with status 1", "BEST.OUT': No space left on device"},
+};
+
+void PrintTo(const CopyFailure& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class CopyFailureTest : public ::testing::TestWithParam<CopyFailure> {};
+
+TEST_P(CopyFailureTest, EndsTheRunAndKeepsTheSection) {
+  const CopyFailure& c = GetParam();
+  if (c.as_nobody && (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv"))) {
+    GTEST_SKIP() << "needs root and setpriv to run as an unprivileged user";
+  }
+  if (c.needs_dev_full && !fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  Sandbox box;
+  TwoSections two;
+  box.write("run1.OUT", two.text());
+  if (!c.needs_dev_full) box.write("BEST.OUT", kOldBest);
+  // An editor that never reads BEST.OUT, which may be an endless device.
+  box.write_script("bin/bbedit", "echo \"$@\" > bbedit.args\necho bbedit ran\n");
+  c.arrange(box);
+  RunOptions options;
+  options.input = "\n";
+  options.as_nobody = c.as_nobody;
+  options.time_limit = 60;
+  if (c.only_bin_on_path) options.path = box.path("bin").string();
+  RunResult r = box.run({"run1", "5"}, options);
+
+  EXPECT_EQ(r.status, 2);
+  // The report comes at once: no count line, no editor, no final prompt.
+  EXPECT_EQ(r.out,
+            banner() + (c.final_copy ? two.table()
+                                     : table_heading() + table_line(1, true, k20_25, k20_25)));
+  std::string expected_report = report("capture.cpp", kWhat + c.reason);
+  std::string err = normalize_report(r.err);
+  ASSERT_GE(err.size(), expected_report.size()) << r.err;
+  EXPECT_EQ(err.substr(err.size() - expected_report.size()), expected_report);
+  std::string before_report = err.substr(0, err.size() - expected_report.size());
+  if (c.command_says.empty()) {
+    // Nothing of its own: the stand-ins are silent.
+    EXPECT_EQ(before_report, "");
+  } else {
+    EXPECT_TRUE(std::regex_search(before_report, std::regex(c.command_says))) << before_report;
+  }
+
+  // The section that could not be copied is whole in the scratch file.
+  EXPECT_EQ(box.read("temp.OUT"), records(c.final_copy ? two.second : two.first));
+  if (c.needs_dev_full) {
+    EXPECT_TRUE(fs::is_symlink(box.path("BEST.OUT")));
+  } else {
+    EXPECT_EQ(box.read("BEST.OUT"), c.final_copy ? records(two.first) : kOldBest);
+  }
+  EXPECT_EQ(box.read("WexlaP.OUT"), c.final_copy ? two.summary() : two.first_summary());
+  EXPECT_EQ(box.read("run1.OUT"), two.text());
+  EXPECT_FALSE(box.exists("bbedit.args"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Copy, CopyFailureTest, ::testing::ValuesIn(kCopyFailures),
+                         [](const ::testing::TestParamInfo<CopyFailure>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(Copy, SuccessfulCopiesLeaveTheRunAsItWas) {
+  // A cp that succeeds at both copies: status 0, nothing on the error stream.
+  Sandbox box;
+  TwoSections two;
+  box.write("run1.OUT", two.text());
+  box.write_script("bin/cp", "exec /bin/cp \"$@\"\n");
+  RunResult r = box.run({"run1", "5"}, "\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, two.screen());
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+  EXPECT_FALSE(box.exists("temp.OUT"));
+}
+
+TEST(Copy, FailingRemoveAndEditorAreNotExamined) {
+  // rm and bbedit both fail; the run still ends with status 0.
+  Sandbox box;
+  TwoSections two;
+  box.write("run1.OUT", two.text());
+  box.write_script("bin/rm", "exit 1\n");
+  box.write_script("bin/bbedit", "echo bbedit ran\nkill -INT $$\n");
+  RunResult r = box.run({"run1", "5"}, "\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, two.screen());
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+  EXPECT_EQ(box.read("temp.OUT"), records(two.second));
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,186 @@
+// A run holds a lock on its folder from the scan's set-up to its end. A
+// second run in the same folder is refused before it writes anything; runs
+// in different folders do not meet. The timing is held by an editor
+// stand-in that waits for a line on the run's standard input, which the
+// harness sends only after the other run is over.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "harness.hpp"
+#include "results_file.hpp"
+#include "robust_support.hpp"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kRefused = report(
+    "capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': another run is using this folder");
+
+// Every file of the folder (bin/ aside) with its content.
+std::map<std::string, std::string> folder_files(const Sandbox& box) {
+  std::map<std::string, std::string> files;
+  for (const fs::directory_entry& entry : fs::directory_iterator(box.dir())) {
+    if (entry.is_regular_file()) {
+      std::string name = entry.path().filename().string();
+      files[name] = box.read(name);
+    }
+  }
+  return files;
+}
+
+// An editor that says it waits, waits for "go" on standard input, and then
+// does what the usual stand-in does.
+void waiting_editor(const Sandbox& box) {
+  box.write_script("bin/bbedit",
+                   "echo bbedit waiting\n"
+                   "read answer\n"
+                   "[ \"$answer\" = go ] || exit 1\n"
+                   "echo \"$@\" > bbedit.args\n"
+                   "echo bbedit ran\n");
+}
+
+// A run held in its editor while `meanwhile` runs.
+RunResult run_holding(const Sandbox& box, const std::function<void()>& meanwhile) {
+  RunOptions options;
+  options.input = "go\n\n";
+  options.wait_for = "bbedit waiting\n";
+  options.meanwhile = meanwhile;
+  options.time_limit = 60;
+  return box.run({"run1", "5"}, options);
+}
+
+std::string held_screen(const TwoSections& two) {
+  return banner() + two.table() + "\n WSS within   5.00    % of best     1\n" +
+         "bbedit waiting\nbbedit ran\n\n Press return to finish\n";
+}
+
+TEST(FolderLock, SecondRunInTheFolderIsRefusedAndTheFirstCompletes) {
+  TwoSections two;
+  Sandbox alone;
+  alone.write("run1.OUT", two.text());
+  RunResult reference = alone.run({"run1", "5"}, "\n");
+  ASSERT_EQ(reference.status, 0) << reference.err;
+
+  Sandbox box;
+  box.write("run1.OUT", two.text());
+  waiting_editor(box);
+  RunResult second;
+  std::map<std::string, std::string> before, after;
+  RunResult first = run_holding(box, [&] {
+    before = folder_files(box);
+    second = box.run({"run1", "5"}, "\n");
+    after = folder_files(box);
+  });
+
+  EXPECT_EQ(second.status, 2);
+  EXPECT_EQ(second.out, banner() + table_heading());
+  EXPECT_EQ(normalize_report(second.err), kRefused);
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(before.count("temp.OUT"), 0u);  // removed by the first run before its editor
+
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out, held_screen(two));
+  EXPECT_EQ(first.err, "");
+  EXPECT_EQ(box.read("BEST.OUT"), alone.read("BEST.OUT"));
+  EXPECT_EQ(box.read("WexlaP.OUT"), alone.read("WexlaP.OUT"));
+  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+}
+
+TEST(FolderLock, RunsInTwoFoldersBothComplete) {
+  TwoSections two;
+  Sandbox box, other;
+  box.write("run1.OUT", two.text());
+  other.write("run1.OUT", two.text());
+  waiting_editor(box);
+  RunResult beside;
+  RunResult first = run_holding(box, [&] { beside = other.run({"run1", "5"}, "\n"); });
+  EXPECT_EQ(beside.status, 0) << beside.err;
+  EXPECT_EQ(beside.out, two.screen());
+  EXPECT_EQ(other.read("BEST.OUT"), records(two.second));
+  EXPECT_EQ(other.read("WexlaP.OUT"), two.summary());
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out, held_screen(two));
+  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
+}
+
+TEST(FolderLock, LockHeldElsewhereLeavesEarlierFilesUntouched) {
+  // Any process holding the lock refuses the run; the files an earlier run
+  // left stay as they were. Once the lock is given up, a run goes through.
+  TwoSections two;
+  Sandbox box;
+  box.write("run1.OUT", two.text());
+  box.write("temp.OUT", "old scratch\n");
+  box.write("WexlaP.OUT", "old summary\n");
+  box.write("BEST.OUT", "old best\n");
+  int fd = ::open(box.dir().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  std::map<std::string, std::string> before = folder_files(box);
+  RunResult refused = box.run({"run1", "5"}, "\n");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.out, banner() + table_heading());
+  EXPECT_EQ(normalize_report(refused.err), kRefused);
+  EXPECT_EQ(folder_files(box), before);
+
+  ::close(fd);
+  RunResult r = box.run({"run1", "5"}, "\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, two.screen());
+  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
+}
+
+TEST(FolderLock, CommandsDoNotInheritTheLock) {
+  // The editor lists its descriptors that refer to the folder: the lock's
+  // descriptor is closed in every command.
+  if (!fs::exists("/proc/self/fd")) GTEST_SKIP() << "no /proc here";
+  TwoSections two;
+  Sandbox box;
+  box.write("run1.OUT", two.text());
+  box.write_script("bin/bbedit",
+                   "for f in /proc/$$/fd/*; do\n"
+                   "  [ \"$(readlink \"$f\")\" = \"$(pwd -P)\" ] && echo \"$f\"\n"
+                   "done > folder.fds\n"
+                   "echo bbedit ran\n");
+  RunResult r = box.run({"run1", "5"}, "\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, two.screen());
+  EXPECT_TRUE(box.exists("folder.fds"));
+  EXPECT_EQ(box.read("folder.fds"), "");
+}
+
+TEST(FolderLock, FolderThatCannotBeOpenedRunsWithoutTheLock) {
+  // Without read permission "." cannot be opened to be locked; names in it
+  // still work, and the run goes on as it would without the lock.
+  if (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv")) {
+    GTEST_SKIP() << "needs root and setpriv to run as an unprivileged user";
+  }
+  TwoSections two;
+  Sandbox box;
+  box.write("run1.OUT", two.text());
+  fs::permissions(box.dir(), fs::perms::owner_all | fs::perms::group_write | fs::perms::group_exec |
+                                 fs::perms::others_write | fs::perms::others_exec);
+  RunOptions options;
+  options.input = "\n";
+  options.as_nobody = true;
+  options.time_limit = 60;
+  RunResult r = box.run({"run1", "5"}, options);
+  fs::permissions(box.dir(), fs::perms::all);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, two.screen());
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
+}
+
+}  // namespace
+}  // namespace e2e
