@@ -2,7 +2,7 @@
 
 #include "textio/fp_compare.hpp"
 #include "textio/record.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 namespace {
@@ -20,8 +20,8 @@ constexpr std::string_view kSuffix = ".OUT";
 constexpr float kSmallestWindow = 0.001f;
 
 void ask_name(RunSettings& s) {
-  write_record(kUnitStdout, kNamePrompt);
-  read_record(kUnitStdin, kWholeRecord, s.dname.span());
+  write_record(kStdoutConnection, kNamePrompt);
+  read_record(kStdinConnection, kWholeRecord, s.dname.span());
 }
 
 }  // namespace
@@ -36,7 +36,7 @@ void derive_fname(RunSettings& s) {
 }
 
 void run_dialogue(RunSettings& s, std::span<char* const> args) {
-  write_record(kUnitStdout, kBanner);
+  write_record(kStdoutConnection, kBanner);
 
   s.narg = static_cast<std::int32_t>(args.size());
   if (s.narg < 1) {
@@ -48,7 +48,7 @@ void run_dialogue(RunSettings& s, std::span<char* const> args) {
     derive_fname(s);
     s.exist = file_exists(s.fname.trimmed());
     if (s.exist) break;
-    write_record(kUnitStdout, kMissing, s.fname.trimmed());
+    write_record(kStdoutConnection, kMissing, s.fname.trimmed());
     s.narg = 0;
     ask_name(s);
   }
@@ -58,12 +58,12 @@ void run_dialogue(RunSettings& s, std::span<char* const> args) {
     write_record(s.int_file.span(), kWholeRecord, s.temp.view());
     read_record(std::span<const char>(s.int_file.chars), kPercentField, s.per);
   } else {
-    write_record(kUnitStdout, kPercentPrompt);
-    read_record(kUnitStdin, kPercentField, s.per);
+    write_record(kStdoutConnection, kPercentPrompt);
+    read_record(kStdinConnection, kPercentField, s.per);
   }
   if (less_equal_signaling(s.per, 0.0f)) s.per = kSmallestWindow;
 
-  write_record(kUnitStdout, kTableHeading);
+  write_record(kStdoutConnection, kTableHeading);
 }
 
 }  // namespace wexla

@@ -8,11 +8,11 @@
 #include "scan/fit_scan.hpp"
 #include "scan/summary.hpp"
 #include "textio/failure.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 int main(int argc, char** argv) {
   using namespace wexla;
-  start_units();
+  start_connections();
   install_failure_handlers();
   std::span<char* const> args(argv + 1, argc > 0 ? argc - 1 : 0);
   answer_help_or_version(args);

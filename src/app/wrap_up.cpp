@@ -4,7 +4,7 @@
 #include "scan/summary.hpp"
 #include "textio/record.hpp"
 #include "textio/shell.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 namespace {
@@ -26,21 +26,21 @@ std::int32_t count_within(std::span<const float> wss, float per, float wssb) {
 }
 
 void wrap_up(RunSettings& settings, FitScan& scan) {
-  st_close(dat_in);
-  st_close(dat_ou);
+  close_connection(dat_in);
+  close_connection(dat_ou);
   close_summary();
   finish_capture(scan);
 
   std::int32_t n10 = count_within(scan.wssa, settings.per, scan.wssb);
-  write_record(kUnitStdout, kCountLine, settings.per, n10);
+  write_record(kStdoutConnection, kCountLine, settings.per, n10);
 
   TextField<64> scall{"rm temp.OUT"};
   system_sub(scall.view());
   scall.assign("bbedit BEST.OUT");
   system_sub(scall.view());
 
-  write_record(kUnitStdout, kPressReturn);
-  read_record(kUnitStdin, kWholeRecord, scan.line.span());
+  write_record(kStdoutConnection, kPressReturn);
+  read_record(kStdinConnection, kWholeRecord, scan.line.span());
 }
 
 }  // namespace wexla

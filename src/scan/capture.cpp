@@ -27,12 +27,12 @@ void open_scratch() {
   if (names_connected_file(dat_in, best_name.view())) {
     fail_open(dat_ou, best_name.trimmed(), "it is the results file being read", Where::current());
   }
-  st_open(dat_ou, oname.view(), OpenStatus::unknown);
+  open_connection(dat_ou, oname.view(), OpenStatus::unknown);
 }
 
 void section_header_found(FitScan& scan, const ScanKeys& keys) {
   if (string_index(scan.line_at(2).view(), keys.statistics) != 0) return;
-  st_close(dat_ou);
+  close_connection(dat_ou);
   if (scan.flag0 == 1) {
     copy_best();
     scan.flag0 = 0;

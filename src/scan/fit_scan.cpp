@@ -7,7 +7,7 @@
 #include "textio/fp_compare.hpp"
 #include "textio/record.hpp"
 #include "textio/stop.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 namespace {
@@ -27,19 +27,19 @@ void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summ
   if (string_index(scan.line0().view(), keys.heading) == 0) return;
   const Line& line8 = scan.line_at(8);
   if (string_index(line8.view(), kFitResult) == 0) {
-    write_record(kUnitStdout, kNotNormal, dname.substr(0, string_len_trim(dname)));
-    stop_string();
+    write_record(kStdoutConnection, kNotNormal, dname.substr(0, string_len_trim(dname)));
+    stop_run();
   }
   summary.flag2 = 1;
   read_record(std::span<const char>(line8.chars), kWssField, scan.wss);
   if (less_signaling(scan.wss, scan.wssb)) {
     scan.wssb = scan.wss;
     scan.flag0 = 1;
-    write_record(kUnitStdout, kMarkedLine, scan.n, scan.wss, scan.wssb);
+    write_record(kStdoutConnection, kMarkedLine, scan.n, scan.wss, scan.wssb);
   } else if (scan.flag0 != 1) {
-    write_record(kUnitStdout, kPlainLine, scan.n, scan.wss, scan.wssb);
+    write_record(kStdoutConnection, kPlainLine, scan.n, scan.wss, scan.wssb);
   } else {
-    write_record(kUnitStdout, kMarkedLine, scan.n, scan.wss, scan.wssb);
+    write_record(kStdoutConnection, kMarkedLine, scan.n, scan.wss, scan.wssb);
   }
   scan.wssa.push_back(scan.wss);
   ++scan.n;
@@ -75,7 +75,7 @@ bool may_hold_key(const Line& line, const ScanKeys& keys) {
 
 void run_scan(std::string_view fname, std::string_view dname, FitScan& scan,
               SummaryWriter& summary) {
-  st_open(dat_in, fname, OpenStatus::old_file);
+  open_connection(dat_in, fname, OpenStatus::old_file);
   open_scratch();
   open_summary();
   const ScanKeys keys = trimmed_keys(scan);

@@ -5,7 +5,7 @@
 namespace wexla {
 namespace {
 
-constexpr int kSummaryUnit = kUnitStderr;
+constexpr int kSummaryUnit = kStderrConnection;
 const TextField<32> pname{"WexlaP.OUT"};
 constexpr Format kHeading = WEXLA_FORMAT("(a,' (',i3.3,') WSS =',g14.6)");
 constexpr Format kBlockLine = WEXLA_FORMAT("(a38)");
@@ -21,7 +21,7 @@ void open_summary() {
     fail_open(kSummaryUnit, pname.trimmed(), "it is the results file being read",
               Where::current());
   }
-  st_open(kSummaryUnit, pname.view(), OpenStatus::unknown);
+  open_connection(kSummaryUnit, pname.view(), OpenStatus::unknown);
 }
 
 void summary_write_step(SummaryWriter& summary, const Line& line, float wss) {
@@ -44,6 +44,6 @@ void summary_write_step(SummaryWriter& summary, const Line& line, float wss) {
   }
 }
 
-void close_summary() { st_close(kSummaryUnit); }
+void close_summary() { close_connection(kSummaryUnit); }
 
 }  // namespace wexla

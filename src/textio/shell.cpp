@@ -13,7 +13,7 @@ void system_sub(std::string_view command, Where where) {
   std::size_t length = std::min(string_len_trim(command), kMaxFileName);
   std::memcpy(text, command.data(), length);
   text[length] = '\0';
-  flush_all_units(where);
+  flush_all_connections(where);
   // A failing command only shows through its own messages.
   (void)std::system(text);
 }
