@@ -33,16 +33,19 @@ void read_value(ReadStatement<Source>& s, float& target) { read_real(s, target);
 constexpr bool is_single_text(const Format& f) {
   return f.count == 1 && f.items[0].kind == ItemKind::text && !f.items[0].has_width;
 }
-// Inline, so that the copy of a line of known width is a few moves.
-inline void write_text_record(OnConnection to, std::string_view text) {
-  Connection& c = statement_connection(to.number, true, to.where);
+// Inline, so that the copy of a line of known width is a few moves. The
+// number and the place are passed apart, so that they stay in registers.
+[[gnu::always_inline]] inline void write_text_record(int number, std::string_view text,
+                                                    Where where) {
+  Connection& c = statement_connection(number, true, where);
   IoError e = put(c, text.data(), text.size());
   if (!e) e = end_record(c);
   if (!e) e = end_output(c);
-  if (e) fail_io(c.ref(), e, to.where);
+  if (e) fail_io(c.ref(), e, where);
 }
-// True when the end of the file was met (the end-of-file branch).
-bool read_text_record(OnConnection from, std::span<char> target, bool end_branch);
+// True when the end of the file was met (the end-of-file branch). The
+// number and the place are passed apart, so that they travel in registers.
+bool read_text_record(int number, std::span<char> target, bool end_branch, Where where);
 
 template <class... Values>
 constexpr bool is_one_text = sizeof...(Values) == 1 &&
@@ -51,12 +54,13 @@ template <class... Targets>
 constexpr bool is_one_text_target = sizeof...(Targets) == 1 &&
                                     (std::is_convertible_v<Targets, std::span<char>> && ...);
 
-// A whole output statement.
+// A whole output statement. Always inline, so that an "(a)" statement is
+// the inline steps of write_text_record at its call site.
 template <class... Values>
-void write_record(OnConnection to, const Format& format, const Values&... values) {
+[[gnu::always_inline]] inline void write_record(OnConnection to, const Format& format, const Values&... values) {
   if constexpr (is_one_text<Values...>) {
     if (is_single_text(format)) {
-      write_text_record(to, values...);
+      write_text_record(to.number, values..., to.where);
       return;
     }
   }
@@ -77,7 +81,7 @@ template <class... Targets>
 bool read_connection_record(OnConnection from, const Format& format, bool end_branch,
                             Targets&&... targets) {
   if constexpr (is_one_text_target<Targets...>) {
-    if (is_single_text(format)) return read_text_record(from, targets..., end_branch);
+    if (is_single_text(format)) return read_text_record(from.number, targets..., end_branch, from.where);
   }
   ReadStatement<ConnectionSource> s = begin_read(from, format, end_branch);
   (read_value(s, targets), ...);

@@ -1,5 +1,6 @@
 // Input statements: the format walk over a source, the same for a
 // connection and for an in-memory record, and the whole-line read.
+#include <algorithm>
 #include <cstring>
 
 #include "textio/failure.hpp"
@@ -53,6 +54,26 @@ void take_text(ReadStatement<Source>& s, std::span<char> target, std::size_t wid
   std::size_t got = 0;
   if (!goes_on(s, take(s.source, target.data(), width, false, got))) return;
   std::memset(target.data() + got, ' ', target.size() - got);
+}
+
+// The common case of reading a whole record into a text target: the record
+// and its line feed lie in the input at hand, which holds no carriage
+// return. The target takes the line cut or blank-padded to its length, and
+// everything up to and including the line feed is consumed, as the field
+// and the end of the statement would. False, with nothing taken, when the
+// case does not apply.
+bool take_whole_line(Connection& c, std::span<char> target) {
+  std::span<const char> in = input(c);
+  if (in.empty() || c.in.has_cr || target.empty()) return false;
+  const void* lf = std::memchr(in.data(), '\n', in.size());
+  if (lf == nullptr) return false;
+  std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - in.data());
+  // Blanks over the whole target, then the line: a fill of the varying rest
+  // alone would take a differently sized path for every line.
+  std::memset(target.data(), ' ', target.size());
+  std::memcpy(target.data(), in.data(), std::min(length, target.size()));
+  consume(c, length + 1);
+  return true;
 }
 
 }  // namespace
@@ -120,12 +141,11 @@ template void read_text(ReadStatement<MemorySource>&, std::span<char>);
 template void read_real(ReadStatement<MemorySource>&, float&);
 template bool end_read(ReadStatement<MemorySource>&);
 
-bool read_text_record(OnConnection from, std::span<char> target, bool end_branch) {
-  Connection& c = statement_connection(from.number, false, from.where);
-  bool done = false;
-  if (IoError e = take_whole_line(c, target, done)) fail_io(c.ref(), e, from.where);
-  if (done) return false;
-  ReadStatement<ConnectionSource> s{{&c}, {from.where}};
+bool read_text_record(int number, std::span<char> target, bool end_branch, Where where) {
+  Connection& c = statement_connection(number, false, where);
+  if (IoError e = read_ahead(c)) fail_io(c.ref(), e, where);
+  if (take_whole_line(c, target)) return false;
+  ReadStatement<ConnectionSource> s{{&c}, {where}};
   s.end_branch = end_branch;
   take_text(s, target, target.size());
   return end_read(s);

@@ -112,21 +112,4 @@ IoError next_record(ConnectionSource& s) {
   return e;
 }
 
-IoError take_whole_line(Connection& c, std::span<char> target, bool& done) {
-  done = false;
-  if (IoError e = read_ahead(c)) return e;
-  std::span<const char> in = input(c);
-  if (in.empty() || c.in.has_cr || target.empty()) return {};
-  const void* lf = std::memchr(in.data(), '\n', in.size());
-  if (lf == nullptr) return {};
-  std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lf) - in.data());
-  // Blanks over the whole target, then the line: a fill of the varying rest
-  // alone would take a differently sized path for every line.
-  std::memset(target.data(), ' ', target.size());
-  std::memcpy(target.data(), in.data(), std::min(length, target.size()));
-  consume(c, length + 1);
-  done = true;
-  return {};
-}
-
 }  // namespace wexla

@@ -47,12 +47,4 @@ inline IoError finish(MemorySource&) { return {}; }
 inline ConnectionRef ref(const ConnectionSource& s) { return s.connection->ref(); }
 inline ConnectionRef ref(const MemorySource&) { return {}; }
 
-// The common case of reading a whole record into a text target: the record
-// and its line feed lie in the input at hand, which holds no carriage
-// return. The target takes the line cut or blank-padded to its length, and
-// everything up to and including the line feed is consumed, as the field
-// and the end of the statement would. `done` is false, with nothing taken,
-// when the case does not apply.
-IoError take_whole_line(Connection& c, std::span<char> target, bool& done);
-
 }  // namespace wexla
