@@ -74,10 +74,6 @@ struct Connection {
   ConnectionRef ref() const { return {number, name()}; }
 };
 
-// Makes `c` a fresh connection on descriptor `fd`, its identity read now.
-void attach(Connection& c, int number, int fd, std::string_view name, Action action,
-            OpenStatus status);
-
 // The output buffer's size and the count of pending bytes at which they are
 // written, as a test gives them to run the flush rules with tiny buffers.
 // The size is at most kBufferSize and the threshold at most the size. Given
@@ -164,9 +160,5 @@ inline void consume(Connection& c, std::size_t count) {
 // A connection read ahead and now written: moves the system's offset back to
 // where the statements stand and forgets what was read ahead.
 void give_back_read_ahead(Connection& c);
-
-// Ends the connection: pending output written, descriptor closed (never
-// 0-2). The connection is ended even when that fails.
-[[nodiscard]] IoError release(Connection& c);
 
 }  // namespace wexla

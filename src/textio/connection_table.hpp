@@ -56,6 +56,15 @@ void remove_connection(Connection& c);
 // A slot for a new connection, or null when all are in use.
 Connection* free_slot();
 
+// Makes the slot `c` a fresh connection on descriptor `fd`, its identity
+// read now, and enters it in the table.
+void attach(Connection& c, int number, int fd, std::string_view name, Action action,
+            OpenStatus status);
+
+// Ends the connection: pending output written, descriptor closed (never
+// 0-2), removed from the table, even when the write or the close fails.
+[[nodiscard]] IoError release(Connection& c);
+
 // The OPEN statement: connects `number` to the named file (trailing blanks
 // removed), creating it when the status is unknown.
 void open_connection(int number, std::string_view name, OpenStatus status,
