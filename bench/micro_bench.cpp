@@ -12,7 +12,7 @@
 #include "textio/read_real.hpp"
 #include "textio/record.hpp"
 #include "textio/text_field.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 #include "textio/write_number.hpp"
 
 namespace {
@@ -86,8 +86,8 @@ BENCHMARK(BM_StringIndex)->Arg(0)->Arg(1);
 // cuts the file, so this is kept out of the timed part.
 void reopen_for_writing(benchmark::State& state) {
   state.PauseTiming();
-  st_close(kWriteUnit);
-  st_open(kWriteUnit, scratch() + "/out", OpenStatus::unknown);
+  close_connection(kWriteUnit);
+  open_connection(kWriteUnit, scratch() + "/out", OpenStatus::unknown);
   write_record(kWriteUnit, kWholeRecord, std::string_view("start"));
   state.ResumeTiming();
 }
@@ -106,7 +106,7 @@ void BM_WriteRecordLine(benchmark::State& state) {
     }
     write_record(kWriteUnit, kWholeRecord, line.view());
   }
-  st_close(kWriteUnit);
+  close_connection(kWriteUnit);
   state.SetBytesProcessed(state.iterations() * 81);
 }
 BENCHMARK(BM_WriteRecordLine);
@@ -123,7 +123,7 @@ void BM_WriteTableLine(benchmark::State& state) {
     }
     write_record(kWriteUnit, kMarkedLine, ++n % 1000, 1432.871f, 1187.9f);
   }
-  st_close(kWriteUnit);
+  close_connection(kWriteUnit);
 }
 BENCHMARK(BM_WriteTableLine);
 
@@ -137,17 +137,17 @@ void BM_ReadRecordLine(benchmark::State& state) {
     std::fclose(f);
   }
   TextField<80> line;
-  st_open(kReadUnit, name, OpenStatus::old_file);
+  open_connection(kReadUnit, name, OpenStatus::old_file);
   for (auto _ : state) {
     if (!read_record_or_end(kReadUnit, kWholeRecord, line.span())) {
       state.PauseTiming();
-      st_close(kReadUnit);
-      st_open(kReadUnit, name, OpenStatus::old_file);
+      close_connection(kReadUnit);
+      open_connection(kReadUnit, name, OpenStatus::old_file);
       state.ResumeTiming();
     }
     benchmark::DoNotOptimize(line.chars);
   }
-  st_close(kReadUnit);
+  close_connection(kReadUnit);
 }
 BENCHMARK(BM_ReadRecordLine);
 

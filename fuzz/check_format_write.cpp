@@ -16,7 +16,7 @@
 #include "scratch.hpp"
 #include "textio/format.hpp"
 #include "textio/record.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 #include "textio/write_number.hpp"
 
 namespace wexla::fuzz {
@@ -141,17 +141,18 @@ std::string expected_output(const Format& f, const std::vector<Value>& values, b
   return out;
 }
 
-void write_statement(Statement& s, const std::vector<Value>& values) {
+template <class Sink>
+void write_statement(WriteStatement<Sink> s, const std::vector<Value>& values) {
   for (const Value& v : values) {
     if (v.kind == ItemKind::text) {
-      transfer_character_write(s, v.text);
+      write_text(s, v.text);
     } else if (v.kind == ItemKind::integer) {
-      transfer_integer_write(s, v.integer);
+      write_integer(s, v.integer);
     } else {
-      transfer_real_write(s, v.real);
+      write_real(s, v.real);
     }
   }
-  st_write_done(s);
+  end_write(s);
 }
 
 }  // namespace
@@ -195,16 +196,11 @@ std::string check_format_write(const std::uint8_t* data, std::size_t size) {
   // Twice to a file that held older content: the first statement cuts it.
   std::string path = scratch_dir() + "/format.out";
   write_file(path, std::string(std::size_t{in.next()} * 61, 'o'));
-  st_open(kUnit, path, OpenStatus::unknown);
-  Connection* c = find_unit(kUnit);
-  c->out_capacity = kCapacities[flags & 3];
-  c->flush_threshold = std::min(kThresholds[(flags >> 2) & 3], c->out_capacity);
-  for (int round = 0; round < 2; ++round) {
-    Statement s;
-    st_write(s, kUnit, f);
-    write_statement(s, values);
-  }
-  st_close(kUnit);
+  open_connection(kUnit, path, OpenStatus::unknown);
+  set_output_buffer(*find_connection(kUnit), kCapacities[flags & 3],
+                    kThresholds[(flags >> 2) & 3]);
+  for (int round = 0; round < 2; ++round) write_statement(begin_write(kUnit, f), values);
+  close_connection(kUnit);
   std::string file = read_file(path);
   if (file != want + want) {
     return head + "the file holds " + shown(file.substr(0, 200)) + ", want " +
@@ -217,9 +213,7 @@ std::string check_format_write(const std::uint8_t* data, std::size_t size) {
   std::size_t spare = (flags >> 4) & 3;
   if (record.empty() && spare == 0) spare = 1;
   std::vector<char> memory(record.size() + spare, '#');
-  Statement s;
-  st_write(s, std::span<char>(memory), f);
-  write_statement(s, values);
+  write_statement(begin_write(std::span<char>(memory), f), values);
   record.append(spare, ' ');
   if (std::string_view(memory.data(), memory.size()) != record) {
     return head + "the in-memory record holds " +

@@ -16,7 +16,7 @@
 #include "textio/format.hpp"
 #include "textio/read_real.hpp"
 #include "textio/record.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla::fuzz {
 namespace {
@@ -99,7 +99,7 @@ std::string check_read_real(const std::uint8_t* data, std::size_t size) {
   if (!taken.end_of_file && !expected.accepted) return {};
   std::string path = scratch_dir() + "/real.in";
   write_file(path, rest);
-  st_open(kUnit, path, OpenStatus::old_file);
+  open_connection(kUnit, path, OpenStatus::old_file);
   Format f = number_format("(f%zu.%d)", width, d);
   float target = std::bit_cast<float>(kUntouched);
   bool more = read_record_or_end(kUnit, f, target);
@@ -122,7 +122,7 @@ std::string check_read_real(const std::uint8_t* data, std::size_t size) {
             shown(next.field);
     }
   }
-  st_close(kUnit);
+  close_connection(kUnit);
   return why;
 }
 

@@ -14,7 +14,7 @@
 #include "line_model.hpp"
 #include "scratch.hpp"
 #include "textio/record.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla::fuzz {
 namespace {
@@ -48,7 +48,7 @@ std::string check_record_read(const std::uint8_t* data, std::size_t size) {
 
   std::string path = scratch_dir() + "/record.in";
   write_file(path, content);
-  st_open(kUnit, path, OpenStatus::old_file);
+  open_connection(kUnit, path, OpenStatus::old_file);
   std::string why;
   std::size_t at = 0;
   for (std::size_t line = 0; why.empty(); ++line) {
@@ -81,7 +81,7 @@ std::string check_record_read(const std::uint8_t* data, std::size_t size) {
     }
     at = expected.next;
   }
-  st_close(kUnit);
+  close_connection(kUnit);
   return why;
 }
 

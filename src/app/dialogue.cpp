@@ -3,7 +3,7 @@
 #include "app/banner.hpp"
 #include "textio/fp_compare.hpp"
 #include "textio/record.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 namespace {
@@ -20,8 +20,8 @@ constexpr std::string_view kSuffix = ".OUT";
 constexpr float kSmallestWindow = 0.001f;
 
 void ask_name(RunSettings& s) {
-  write_record(kUnitStdout, kNamePrompt);
-  read_record(kUnitStdin, kWholeRecord, s.typed_name.span());
+  write_record(kStdoutConnection, kNamePrompt);
+  read_record(kStdinConnection, kWholeRecord, s.typed_name.span());
 }
 
 }  // namespace
@@ -37,7 +37,7 @@ void derive_results_name(RunSettings& s) {
 }
 
 void run_dialogue(RunSettings& s, std::span<char* const> args) {
-  write_record(kUnitStdout, kBanner);
+  write_record(kStdoutConnection, kBanner);
 
   s.arguments_left = static_cast<std::int32_t>(args.size());
   if (s.arguments_left < 1) {
@@ -48,7 +48,7 @@ void run_dialogue(RunSettings& s, std::span<char* const> args) {
   for (;;) {
     derive_results_name(s);
     if (file_exists(s.results_name.trimmed())) break;
-    write_record(kUnitStdout, kMissing, s.results_name.trimmed());
+    write_record(kStdoutConnection, kMissing, s.results_name.trimmed());
     s.arguments_left = 0;
     ask_name(s);
   }
@@ -58,12 +58,12 @@ void run_dialogue(RunSettings& s, std::span<char* const> args) {
     write_record(s.percent_record.span(), kWholeRecord, s.percent_argument.view());
     read_record(std::span<const char>(s.percent_record.chars), kPercentField, s.window_percent);
   } else {
-    write_record(kUnitStdout, kPercentPrompt);
-    read_record(kUnitStdin, kPercentField, s.window_percent);
+    write_record(kStdoutConnection, kPercentPrompt);
+    read_record(kStdinConnection, kPercentField, s.window_percent);
   }
   if (less_equal_signaling(s.window_percent, 0.0f)) s.window_percent = kSmallestWindow;
 
-  write_record(kUnitStdout, kTableHeading);
+  write_record(kStdoutConnection, kTableHeading);
 }
 
 }  // namespace wexla

@@ -4,7 +4,7 @@
 
 #include "app/banner.hpp"
 #include "textio/record.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 // The build system names how this binary was built.
 #ifndef WEXLA_BUILD
@@ -42,9 +42,9 @@ void answer_help_or_version(std::span<char* const> args) {
   if (args.size() != 1) return;
   std::string_view only = args[0];
   if (only == "--help") {
-    for (std::string_view line : kUsage) write_record(kUnitStdout, kWholeRecord, line);
+    for (std::string_view line : kUsage) write_record(kStdoutConnection, kWholeRecord, line);
   } else if (only == "--version") {
-    write_record(kUnitStdout, kVersionLine, std::string_view(WEXLA_BUILD));
+    write_record(kStdoutConnection, kVersionLine, std::string_view(WEXLA_BUILD));
   } else {
     return;
   }

@@ -6,12 +6,12 @@
 #include "scan/fit_scan.hpp"
 #include "scan/summary.hpp"
 #include "textio/failure.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 
 int run(std::span<char* const> arguments) {
-  start_units();
+  start_connections();
   install_failure_handlers();
   answer_help_or_version(arguments);
 

@@ -3,7 +3,7 @@
 #include "scan/fit_scan.hpp"
 #include "textio/record.hpp"
 #include "textio/shell.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 namespace {
@@ -29,7 +29,7 @@ void wrap_up(RunSettings& settings, FitScan& scan) {
   finish_scan(scan);
 
   std::int32_t fits_within = count_within(scan.all_fit_wss, settings.window_percent, scan.best_wss);
-  write_record(kUnitStdout, kCountLine, settings.window_percent, fits_within);
+  write_record(kStdoutConnection, kCountLine, settings.window_percent, fits_within);
 
   // How these two end is not examined: a scratch file left behind or a
   // missing editor loses nothing.
@@ -38,8 +38,8 @@ void wrap_up(RunSettings& settings, FitScan& scan) {
   command.assign("bbedit BEST.OUT");
   (void)run_shell_command(command.view());
 
-  write_record(kUnitStdout, kPressReturn);
-  read_record(kUnitStdin, kWholeRecord, scan.line.span());
+  write_record(kStdoutConnection, kPressReturn);
+  read_record(kStdinConnection, kWholeRecord, scan.line.span());
 }
 
 }  // namespace wexla

@@ -36,7 +36,7 @@ void copy_best() {
       std::snprintf(reason, sizeof reason, "%s was ended by signal %d", kWhat, outcome.value);
       break;
   }
-  generate_error(Where::current(), {}, reason);
+  report_failure(Where::current(), {}, reason);
 }
 
 }  // namespace
@@ -45,7 +45,7 @@ void open_scratch() {
   // Copying a section over the results file would destroy it as well.
   refuse_the_results_file(scratch_unit, scratch_file_name.view());
   refuse_the_results_file(scratch_unit, best_file_name.view());
-  st_open(scratch_unit, scratch_file_name.view(), OpenStatus::unknown);
+  open_connection(scratch_unit, scratch_file_name.view(), OpenStatus::unknown);
 }
 
 void start_capture() {
@@ -61,7 +61,7 @@ void start_capture() {
 
 void section_header_found(FitScan& scan, const ScanKeys& keys) {
   if (string_index(scan.line_at(2).view(), keys.statistics_key) != 0) return;
-  st_close(scratch_unit);
+  close_connection(scratch_unit);
   if (scan.scratch_holds_best) {
     copy_best();
     scan.scratch_holds_best = false;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "scan/fit_scan.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 

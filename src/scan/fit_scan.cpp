@@ -7,7 +7,7 @@
 #include "textio/fp_compare.hpp"
 #include "textio/record.hpp"
 #include "textio/stop.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 namespace {
@@ -27,8 +27,8 @@ void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summ
   if (string_index(scan.line0().view(), keys.model_heading_key) == 0) return;
   const Line& line8 = scan.line_at(8);
   if (string_index(line8.view(), kFitResult) == 0) {
-    write_record(kUnitStdout, kNotNormal, typed_name.substr(0, string_len_trim(typed_name)));
-    stop_string();
+    write_record(kStdoutConnection, kNotNormal, typed_name.substr(0, string_len_trim(typed_name)));
+    stop_run();
   }
   summary.state = SummaryState::heading_due;
   read_record(std::span<const char>(line8.chars), kWssField, scan.fit_wss);
@@ -38,7 +38,7 @@ void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summ
     scan.best_wss = scan.fit_wss;
     scan.scratch_holds_best = true;
   }
-  write_record(kUnitStdout, scan.scratch_holds_best ? kMarkedLine : kPlainLine,
+  write_record(kStdoutConnection, scan.scratch_holds_best ? kMarkedLine : kPlainLine,
                scan.next_fit_number, scan.fit_wss, scan.best_wss);
   scan.all_fit_wss.push_back(scan.fit_wss);
   ++scan.next_fit_number;
@@ -75,7 +75,7 @@ bool may_hold_key(const Line& line, const ScanKeys& keys) {
 
 void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
               SummaryWriter& summary) {
-  st_open(results_unit, results_name, OpenStatus::old_file);
+  open_connection(results_unit, results_name, OpenStatus::old_file);
   start_capture();
   open_summary();
   const ScanKeys keys = trimmed_keys(scan);
@@ -90,8 +90,8 @@ void run_scan(std::string_view results_name, std::string_view typed_name, FitSca
 }
 
 void finish_scan(FitScan& scan) {
-  st_close(results_unit);
-  st_close(scratch_unit);
+  close_connection(results_unit);
+  close_connection(scratch_unit);
   close_summary();
   finish_capture(scan);
 }

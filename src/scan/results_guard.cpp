@@ -2,7 +2,7 @@
 
 #include "scan/fit_scan.hpp"
 #include "textio/text_field.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 

@@ -6,7 +6,7 @@
 namespace wexla {
 namespace {
 
-constexpr int kSummaryUnit = kUnitStderr;
+constexpr int kSummaryUnit = kStderrConnection;
 const TextField<32> summary_file_name{"WexlaP.OUT"};
 constexpr Format kHeading = WEXLA_FORMAT("(a,' (',i3.3,') WSS =',g14.6)");
 constexpr Format kBlockLine = WEXLA_FORMAT("(a38)");
@@ -15,7 +15,7 @@ constexpr Format kBlockLine = WEXLA_FORMAT("(a38)");
 
 void open_summary() {
   refuse_the_results_file(kSummaryUnit, summary_file_name.view());
-  st_open(kSummaryUnit, summary_file_name.view(), OpenStatus::unknown);
+  open_connection(kSummaryUnit, summary_file_name.view(), OpenStatus::unknown);
 }
 
 void summary_write_step(SummaryWriter& summary, const Line& line, float fit_wss) {
@@ -39,7 +39,7 @@ void summary_write_step(SummaryWriter& summary, const Line& line, float fit_wss)
 }
 
 void close_summary() {
-  st_close(kSummaryUnit);
+  close_connection(kSummaryUnit);
 }
 
 }  // namespace wexla

@@ -13,7 +13,8 @@
 #include <cstring>
 #include <new>
 
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
+#include "textio/write_all.hpp"
 
 namespace wexla {
 namespace {
@@ -21,18 +22,11 @@ namespace {
 constexpr std::string_view kReasonPrefix = "Wexla run-time error: ";
 constexpr int kMaxFrames = 64;
 
-// Reports go straight to descriptor 2, never through a connection.
-void write_stderr(std::string_view text) {
-  const char* at = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    ssize_t n = ::write(2, at, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // nowhere else to tell
-    at += n;
-    left -= static_cast<std::size_t>(n);
-  }
-}
+bool reported = false;
+
+// Reports go straight to descriptor 2, never through a connection. A report
+// that cannot be written has nowhere else to go.
+void write_stderr(std::string_view text) { (void)write_all(2, text.data(), text.size()); }
 
 std::string_view base_name(const char* path) {
   const char* slash = std::strrchr(path, '/');
@@ -69,21 +63,21 @@ std::string_view base_name(const char* path) {
   }
 }
 
-[[gnu::noinline]] void write_report(Where where, UnitRef unit,
+[[gnu::noinline]] void write_report(Where where, ConnectionRef connection,
                                     std::string_view reason, int skip) {
-  connection_table().failure_reported = true;
+  reported = true;
   char locus[1024];
   std::string_view file = base_name(where.file_name());
   int n;
-  if (unit.number > 0 && !unit.name.empty()) {
+  if (connection.number > 0 && !connection.name.empty()) {
     n = std::snprintf(locus, sizeof locus, "At line %u of file %.*s (unit = %d, file = '%.*s')\n",
                       static_cast<unsigned>(where.line()), static_cast<int>(file.size()),
-                      file.data(), unit.number, static_cast<int>(unit.name.size()),
-                      unit.name.data());
-  } else if (unit.number > 0) {
+                      file.data(), connection.number, static_cast<int>(connection.name.size()),
+                      connection.name.data());
+  } else if (connection.number > 0) {
     n = std::snprintf(locus, sizeof locus, "At line %u of file %.*s (unit = %d)\n",
                       static_cast<unsigned>(where.line()), static_cast<int>(file.size()),
-                      file.data(), unit.number);
+                      file.data(), connection.number);
   } else {
     n = std::snprintf(locus, sizeof locus, "At line %u of file %.*s\n",
                       static_cast<unsigned>(where.line()), static_cast<int>(file.size()),
@@ -98,17 +92,19 @@ std::string_view base_name(const char* path) {
 
 }  // namespace
 
-void write_error_report(Where where, UnitRef unit, std::string_view reason) {
-  write_report(where, unit, reason, 1);
+bool failure_reported() { return reported; }
+
+void write_failure_report(Where where, ConnectionRef connection, std::string_view reason) {
+  write_report(where, connection, reason, 1);
 }
 
-void generate_error(Where where, UnitRef unit, std::string_view reason) {
-  write_report(where, unit, reason, 1);
+void report_failure(Where where, ConnectionRef connection, std::string_view reason) {
+  write_report(where, connection, reason, 1);
   end_run(kExitFailure, where);
 }
 
 void out_of_memory() {
-  connection_table().failure_reported = true;
+  reported = true;
   write_stderr("Operating system error: ");
   write_stderr(std::strerror(ENOMEM));
   write_stderr("\nMemory allocation failed\n\nError termination. Backtrace:\n");

@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "textio/io_error.hpp"
 #include "textio/where.hpp"
 
 namespace wexla {
@@ -12,20 +13,16 @@ namespace wexla {
 inline constexpr int kExitFailure = 2;
 inline constexpr int kExitOutOfMemory = 1;
 
-// The connection a failing statement worked on. A number of 0 or less (an
-// in-memory record, or connection 0) is not shown in the locus line; an
-// empty name shows the number alone.
-struct UnitRef {
-  int number = 0;
-  std::string_view name;
-};
-
 // Writes the report for a failure and ends the run with status 2.
-[[noreturn]] void generate_error(Where where, UnitRef unit, std::string_view reason);
+[[noreturn]] void report_failure(Where where, ConnectionRef connection, std::string_view reason);
 
 // Writes the report without ending the run; used while the run is already
 // ending, where the first failure decides the exit status.
-void write_error_report(Where where, UnitRef unit, std::string_view reason);
+void write_failure_report(Where where, ConnectionRef connection, std::string_view reason);
+
+// Whether a report has been written during the run: a later failure while
+// the run ends is then not reported again.
+bool failure_reported();
 
 // Memory could not be obtained: report and end the run with status 1.
 [[noreturn]] void out_of_memory();

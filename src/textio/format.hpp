@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "textio/characters.hpp"
+
 namespace wexla {
 
 enum class ItemKind : std::uint8_t {
@@ -60,8 +62,6 @@ struct Format {
 namespace format_detail {
 
 constexpr bool is_space(char c) { return c == ' ' || c == '\t'; }
-constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
-constexpr char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 struct Cursor {
   std::string_view source;
@@ -111,7 +111,7 @@ constexpr Format parse_format(std::string_view source) {
     if (f.count == kMaxFormatItems) return fail(f, "too many format items", c.at);
     FormatItem item;
     std::size_t start = c.at;
-    char head = lower(c.peek());
+    char head = to_lower(c.peek());
     if (c.done()) return fail(f, "format ends without ')'", c.at);
     if (head == '\'') {
       ++c.at;
@@ -138,7 +138,7 @@ constexpr Format parse_format(std::string_view source) {
       long n = c.number(kMaxSkip);
       if (n < 0) return fail(f, "count too large", start);
       c.skip_spaces();
-      if (lower(c.peek()) != 'x') return fail(f, "expected x after a count", c.at);
+      if (to_lower(c.peek()) != 'x') return fail(f, "expected x after a count", c.at);
       ++c.at;
       item.kind = ItemKind::skip;
       item.width = static_cast<std::uint16_t>(n);

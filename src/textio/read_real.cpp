@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "textio/characters.hpp"
 #include "textio/format.hpp"
 
 namespace wexla {
@@ -15,9 +16,6 @@ constexpr int kMaxExponent = 9999;
 // format allows (at most 256) cannot bring a huge one back within range.
 constexpr long kExponentCap = 1000000000;
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 // The canonical text under construction; a field of w characters never
 // needs more than w + 11 of them.

@@ -1,82 +1,31 @@
-// Record statements: every read and write walks a parsed format over one
-// connection or one in-memory record, in three steps: begin (st_write,
-// st_read), one transfer per value, end (st_write_done, st_read_done).
+// Whole record statements: begin, one transfer per value, end, in one call.
+// A statement goes to or comes from a connection number or an in-memory
+// record; one with an end-of-file branch reads a connection only.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <type_traits>
 
-#include "textio/format.hpp"
+#include "textio/statement.hpp"
 #include "textio/text_field.hpp"
-#include "textio/units.hpp"
 
 namespace wexla {
 
-struct Statement {
-  Where where;
-  const Format* format = nullptr;
-  std::size_t next = 0;           // the next format item to process
-  Connection* unit = nullptr;     // null for an in-memory record
-  char* memory = nullptr;         // the in-memory record
-  std::size_t memory_length = 0;
-  std::size_t memory_at = 0;
-  std::size_t pending_blanks = 0; // from X items, written before the next text
-  std::size_t taken = 0;          // characters of the current input record taken
-  int values = 0;                 // values transferred so far
-  bool end_branch = false;        // the read has an end-of-file branch
-  bool end_of_file = false;       // the end-of-file condition was met
-  bool keep_open = false;         // a "$" was processed
-  bool line_end_met = false;      // the input record's line end has been taken
-  // The input record's line feed, once found in the connection's read-ahead;
-  // it stays there until the record is over.
-  const char* line_feed = nullptr;
-};
+// The whole value as one record, or one whole line read.
+inline constexpr Format kWholeRecord = WEXLA_FORMAT("(a)");
 
-void st_write(Statement& s, int unit, const Format& format, Where where = Where::current());
-void st_write(Statement& s, std::span<char> record, const Format& format,
-              Where where = Where::current());
-void transfer_character_write(Statement& s, std::string_view text);
-void transfer_integer_write(Statement& s, std::int32_t value);
-void transfer_real_write(Statement& s, float value);
-void st_write_done(Statement& s);
-
-void st_read(Statement& s, int unit, const Format& format, bool end_branch,
-             Where where = Where::current());
-void st_read(Statement& s, std::span<const char> record, const Format& format,
-             Where where = Where::current());
-void transfer_character(Statement& s, std::span<char> target);
-void transfer_real(Statement& s, float& target);
-// Ends the statement; true when the end of the file was met and the caller
-// takes its end-of-file branch.
-bool st_read_done(Statement& s);
-
-// Where a whole statement goes or comes from: a connection number or an
-// in-memory record. Built at the call site, so it carries the statement's
-// place in the program for the failure report.
-struct WriteTo {
-  WriteTo(int number, Where w = Where::current()) : unit(number), where(w) {}
-  WriteTo(std::span<char> record, Where w = Where::current()) : memory(record), where(w) {}
-  int unit = -1;
-  std::span<char> memory;
-  Where where;
-};
-
-struct ReadFrom {
-  ReadFrom(int number, Where w = Where::current()) : unit(number), where(w) {}
-  ReadFrom(std::span<const char> record, Where w = Where::current()) : memory(record), where(w) {}
-  int unit = -1;
-  std::span<const char> memory;
-  Where where;
-};
-
-inline void transfer_write(Statement& s, std::string_view text) { transfer_character_write(s, text); }
-inline void transfer_write(Statement& s, std::int32_t value) { transfer_integer_write(s, value); }
-inline void transfer_write(Statement& s, float value) { transfer_real_write(s, value); }
-inline void transfer_read(Statement& s, std::span<char> target) { transfer_character(s, target); }
-inline void transfer_read(Statement& s, float& target) { transfer_real(s, target); }
+template <class Sink>
+void write_value(WriteStatement<Sink>& s, std::string_view text) { write_text(s, text); }
+template <class Sink>
+void write_value(WriteStatement<Sink>& s, std::int32_t value) { write_integer(s, value); }
+template <class Sink>
+void write_value(WriteStatement<Sink>& s, float value) { write_real(s, value); }
+template <class Source>
+void read_value(ReadStatement<Source>& s, std::span<char> target) { read_text(s, target); }
+template <class Source>
+void read_value(ReadStatement<Source>& s, float& target) { read_real(s, target); }
 
 // Statements whose whole format is one A item without a width, such as
 // "(a)": the value is the record. The scanner reads and writes every line
@@ -84,23 +33,19 @@ inline void transfer_read(Statement& s, float& target) { transfer_real(s, target
 constexpr bool is_single_text(const Format& f) {
   return f.count == 1 && f.items[0].kind == ItemKind::text && !f.items[0].has_width;
 }
-[[noreturn, gnu::cold]] void fail_not_connected(int number, Where where);
-// The connection a statement names; an unconnected number is a failure.
-inline Connection& statement_unit(int number, Where where) {
-  Connection* c = find_unit(number);
-  if (c == nullptr) fail_not_connected(number, where);
-  return *c;
+// Inline, so that the copy of a line of known width is a few moves. The
+// number and the place are passed apart, so that they stay in registers.
+[[gnu::always_inline]] inline void write_text_record(int number, std::string_view text,
+                                                    Where where) {
+  Connection& c = statement_connection(number, true, where);
+  IoError e = put(c, text.data(), text.size());
+  if (!e) e = end_record(c);
+  if (!e) e = end_output(c);
+  if (e) fail_io(c.ref(), e, where);
 }
-// Inline, so that the copy of a line of known width is a few moves.
-inline void write_text_record(int unit, std::string_view text, Where where) {
-  Connection& c = statement_unit(unit, where);
-  unit_begin_write(c, where);
-  unit_put(c, text.data(), text.size(), where);
-  unit_end_record(c, where);
-  unit_write_done(c, where);
-}
-// True when the end of the file was met (the end-of-file branch).
-bool read_text_record(int unit, std::span<char> target, bool end_branch, Where where);
+// True when the end of the file was met (the end-of-file branch). The
+// number and the place are passed apart, so that they travel in registers.
+bool read_text_record(int number, std::span<char> target, bool end_branch, Where where);
 
 template <class... Values>
 constexpr bool is_one_text = sizeof...(Values) == 1 &&
@@ -109,59 +54,57 @@ template <class... Targets>
 constexpr bool is_one_text_target = sizeof...(Targets) == 1 &&
                                     (std::is_convertible_v<Targets, std::span<char>> && ...);
 
-// A whole output statement: begin, one transfer per value, end.
+// A whole output statement. Always inline, so that an "(a)" statement is
+// the inline steps of write_text_record at its call site.
 template <class... Values>
-void write_record(WriteTo to, const Format& format, const Values&... values) {
+[[gnu::always_inline]] inline void write_record(OnConnection to, const Format& format, const Values&... values) {
   if constexpr (is_one_text<Values...>) {
-    if (to.unit >= 0 && is_single_text(format)) {
-      write_text_record(to.unit, values..., to.where);
+    if (is_single_text(format)) {
+      write_text_record(to.number, values..., to.where);
       return;
     }
   }
-  Statement s;
-  if (to.unit >= 0) {
-    st_write(s, to.unit, format, to.where);
-  } else {
-    st_write(s, to.memory, format, to.where);
+  WriteStatement<ConnectionSink> s = begin_write(to, format);
+  (write_value(s, values), ...);
+  end_write(s);
+}
+template <class... Values>
+void write_record(ToMemory to, const Format& format, const Values&... values) {
+  WriteStatement<MemorySink> s = begin_write(to, format);
+  (write_value(s, values), ...);
+  end_write(s);
+}
+
+// A whole input statement on a connection; true when the end of the file
+// was met and the statement has an end-of-file branch.
+template <class... Targets>
+bool read_connection_record(OnConnection from, const Format& format, bool end_branch,
+                            Targets&&... targets) {
+  if constexpr (is_one_text_target<Targets...>) {
+    if (is_single_text(format)) return read_text_record(from.number, targets..., end_branch, from.where);
   }
-  (transfer_write(s, values), ...);
-  st_write_done(s);
+  ReadStatement<ConnectionSource> s = begin_read(from, format, end_branch);
+  (read_value(s, targets), ...);
+  return end_read(s);
 }
 
 // A whole input statement without an end-of-file branch.
 template <class... Targets>
-void read_record(ReadFrom from, const Format& format, Targets&&... targets) {
-  if constexpr (is_one_text_target<Targets...>) {
-    if (from.unit >= 0 && is_single_text(format)) {
-      read_text_record(from.unit, targets..., false, from.where);
-      return;
-    }
-  }
-  Statement s;
-  if (from.unit >= 0) {
-    st_read(s, from.unit, format, false, from.where);
-  } else {
-    st_read(s, from.memory, format, from.where);
-  }
-  (transfer_read(s, targets), ...);
-  st_read_done(s);
+void read_record(OnConnection from, const Format& format, Targets&&... targets) {
+  read_connection_record(from, format, false, targets...);
+}
+template <class... Targets>
+void read_record(FromMemory from, const Format& format, Targets&&... targets) {
+  ReadStatement<MemorySource> s = begin_read(from, format);
+  (read_value(s, targets), ...);
+  end_read(s);
 }
 
 // A whole input statement with an end-of-file branch: false at the end.
+// Only a connection has an end of file.
 template <class... Targets>
-bool read_record_or_end(ReadFrom from, const Format& format, Targets&&... targets) {
-  if constexpr (is_one_text_target<Targets...>) {
-    if (is_single_text(format)) return !read_text_record(from.unit, targets..., true, from.where);
-  }
-  Statement s;
-  st_read(s, from.unit, format, true, from.where);
-  (transfer_read(s, targets), ...);
-  return !st_read_done(s);
+bool read_record_or_end(OnConnection from, const Format& format, Targets&&... targets) {
+  return !read_connection_record(from, format, true, targets...);
 }
 
-}  // namespace wexla
-
-namespace wexla {
-// The whole value as one record, or one whole line read.
-inline constexpr Format kWholeRecord = WEXLA_FORMAT("(a)");
 }  // namespace wexla

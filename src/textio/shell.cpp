@@ -39,7 +39,7 @@ CommandOutcome run_shell_command(std::string_view command, Where where) {
   std::size_t length = std::min(string_len_trim(command), kMaxFileName);
   std::memcpy(text, command.data(), length);
   text[length] = '\0';
-  flush_all_units(where);
+  flush_all_connections(where);
   return outcome_of(std::system(text));
 }
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 

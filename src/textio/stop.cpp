@@ -1,14 +1,14 @@
 #include "textio/stop.hpp"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cfenv>
 #include <string>
 
+#include "textio/connection_table.hpp"
+#include "textio/write_all.hpp"
+
 namespace wexla {
 
-void report_exception() {
+void write_floating_point_note() {
   struct Flag {
     int bit;
     const char* name;
@@ -28,17 +28,13 @@ void report_exception() {
     length += n;
   }
   line[length++] = '\n';
-  std::size_t done = 0;
-  while (done < length) {
-    ssize_t n = ::write(2, line + done, length - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    done += static_cast<std::size_t>(n);
-  }
+  // The note is the last word of a run that ends well; a failure to write it
+  // has nowhere to go.
+  (void)write_all(2, line, length);
 }
 
-void stop_string(Where where) {
-  report_exception();
+void stop_run(Where where) {
+  write_floating_point_note();
   end_run(0, where);
 }
 

@@ -2,15 +2,15 @@
 // floating-point exceptions raised during the run.
 #pragma once
 
-#include "textio/units.hpp"
+#include "textio/where.hpp"
 
 namespace wexla {
 
 // Writes the floating-point note to descriptor 2 when invalid operation,
 // division by zero, overflow or underflow has been raised during the run.
-void report_exception();
+void write_floating_point_note();
 
 // Stops the run: the note when due, every connection closed, status 0.
-[[noreturn]] void stop_string(Where where = Where::current());
+[[noreturn]] void stop_run(Where where = Where::current());
 
 }  // namespace wexla

@@ -11,14 +11,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "textio/characters.hpp"
+
 namespace wexla {
 namespace {
 
 void fill_asterisks(char* out, int w) {
   if (w > 0) std::memset(out, '*', static_cast<std::size_t>(w));
 }
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Copies text and moves past it; an empty view may have no data pointer.
 void put(char*& p, std::string_view text) {

@@ -5,7 +5,7 @@
 
 #include "textio/failure.hpp"
 #include "textio/stop.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla {
 namespace {
@@ -28,14 +28,14 @@ TEST(FailureDeathTest, AllocationFailureReachesTheReport) {
 }
 
 TEST(FailureDeathTest, ReportLayouts) {
-  EXPECT_EXIT(generate_error(Where::current(), {5, "stdin"}, "End of file"),
+  EXPECT_EXIT(report_failure(Where::current(), {5, "stdin"}, "End of file"),
               testing::ExitedWithCode(2),
               "^At line [0-9]+ of file test_failure.cpp \\(unit = 5, file = 'stdin'\\)\n"
               "Wexla run-time error: End of file\n\nError termination. Backtrace:\n#0  ");
-  EXPECT_EXIT(generate_error(Where::current(), {10, {}}, "Cannot open file 'x': y"),
+  EXPECT_EXIT(report_failure(Where::current(), {10, {}}, "Cannot open file 'x': y"),
               testing::ExitedWithCode(2),
               "^At line [0-9]+ of file test_failure.cpp \\(unit = 10\\)\n");
-  EXPECT_EXIT(generate_error(Where::current(), {0, "WexlaP.OUT"}, "reason"),
+  EXPECT_EXIT(report_failure(Where::current(), {0, "WexlaP.OUT"}, "reason"),
               testing::ExitedWithCode(2), "^At line [0-9]+ of file test_failure.cpp\n");
 }
 
@@ -43,14 +43,14 @@ TEST(FailureDeathTest, StopWritesTheNoteOnlyForRaisedFlags) {
   EXPECT_EXIT(
       {
         std::feclearexcept(FE_ALL_EXCEPT);
-        stop_string();
+        stop_run();
       },
       testing::ExitedWithCode(0), "^$");
   EXPECT_EXIT(
       {
         std::feclearexcept(FE_ALL_EXCEPT);
         std::feraiseexcept(FE_UNDERFLOW | FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW | FE_INEXACT);
-        stop_string();
+        stop_run();
       },
       testing::ExitedWithCode(0),
       "^Note: The following floating-point exceptions are signalling: IEEE_INVALID_FLAG "
@@ -59,7 +59,7 @@ TEST(FailureDeathTest, StopWritesTheNoteOnlyForRaisedFlags) {
       {
         std::feclearexcept(FE_ALL_EXCEPT);
         std::feraiseexcept(FE_INEXACT);
-        stop_string();
+        stop_run();
       },
       testing::ExitedWithCode(0), "^$");
 }

@@ -143,7 +143,7 @@ TEST(RealField, ExamplesTypedAsALine) {
     EXPECT_EQ(describe(std::bit_cast<std::uint32_t>(value)), describe(row.bits))
         << "field '" << row.field << "'";
   }
-  st_close(kFileUnit);
+  close_connection(kFileUnit);
 }
 
 TEST(RealField, TypedLineEndsTheField) {
@@ -176,7 +176,7 @@ TEST(RealField, TypedLineEndsTheField) {
       }()) << c.line;
     }
   }
-  st_close(kFileUnit);
+  close_connection(kFileUnit);
 }
 
 TEST(RealField, CommaInsideARecordIsRefused) {

@@ -18,9 +18,9 @@ constexpr int kUnit = 22;
 template <class... Values>
 std::string written(const Format& f, const Values&... values) {
   TempDir dir;
-  st_open(kUnit, dir.path("out.txt").string(), OpenStatus::unknown);
+  open_connection(kUnit, dir.path("out.txt").string(), OpenStatus::unknown);
   write_record(kUnit, f, values...);
-  st_close(kUnit);
+  close_connection(kUnit);
   return dir.read("out.txt");
 }
 
@@ -51,12 +51,12 @@ TEST(RecordWrite, TextItems) {
 
 TEST(RecordWrite, DollarKeepsTheRecordOpenForTheNextStatement) {
   TempDir dir;
-  st_open(kUnit, dir.path("out.txt").string(), OpenStatus::unknown);
+  open_connection(kUnit, dir.path("out.txt").string(), OpenStatus::unknown);
   write_record(kUnit, WEXLA_FORMAT("('Prompt ',$)"));
   write_record(kUnit, WEXLA_FORMAT("(/,'Message (',a,')',/)"), std::string_view("x"));
   write_record(kUnit, WEXLA_FORMAT("('Prompt ',$)"));
   write_record(kUnit, WEXLA_FORMAT("('more')"));
-  st_close(kUnit);
+  close_connection(kUnit);
   EXPECT_EQ(dir.read("out.txt"), "Prompt \nMessage (x)\n\nPrompt more\n");
 }
 
@@ -90,7 +90,7 @@ std::vector<std::string> lines_read(const std::string& content) {
   if (!lines.empty()) {
     EXPECT_EQ(std::string(line.view()), lines.back());
   }
-  st_close(kUnit);
+  close_connection(kUnit);
   return lines;
 }
 

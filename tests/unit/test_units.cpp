@@ -8,7 +8,7 @@
 #include <string>
 
 #include "textio/record.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 #include "unit_support.hpp"
 
 namespace wexla {
@@ -27,11 +27,10 @@ void write_line(std::string_view text) { write_record(kUnit, kWholeRecord, text)
 
 TEST(UnitBuffer, RecordsWaitUntilTheThresholdIsReached) {
   TempDir dir;
-  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
-  Connection& c = *find_unit(kUnit);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  Connection& c = *find_connection(kUnit);
   ASSERT_TRUE(c.buffered);
-  c.out_capacity = 16;
-  c.flush_threshold = 8;
+  set_output_buffer(c, 16, 8);
   write_line("abc");  // 4 bytes pending
   EXPECT_EQ(size_on_disk(dir, "f"), 0);
   write_line("def");  // 8 pending: written at the record end
@@ -44,70 +43,70 @@ TEST(UnitBuffer, RecordsWaitUntilTheThresholdIsReached) {
   EXPECT_EQ(size_on_disk(dir, "f"), 25);
   write_line("0123");
   EXPECT_EQ(size_on_disk(dir, "f"), 25);
-  flush_all_units();
+  flush_all_connections();
   EXPECT_EQ(size_on_disk(dir, "f"), 30);
   write_line("x");
   write_line("0123456789");  // fits beside the 2 pending; 13 then reach the threshold
   EXPECT_EQ(size_on_disk(dir, "f"), 43);
-  st_close(kUnit);
+  close_connection(kUnit);
   EXPECT_EQ(dir.read("f"), "abc\ndef\ng\n0123456789abcd\n0123\nx\n0123456789\n");
 }
 
 TEST(UnitBuffer, PromptWaitsInTheBufferOfAFile) {
   TempDir dir;
-  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   write_record(kUnit, WEXLA_FORMAT("('Prompt ',$)"));
   EXPECT_EQ(size_on_disk(dir, "f"), 0);
-  st_close(kUnit);
+  close_connection(kUnit);
   EXPECT_EQ(dir.read("f"), "Prompt ");
 }
 
 TEST(UnitBuffer, RecordsLongerThanTheRecordBufferArriveWhole) {
   TempDir dir;
   std::string line(kRecordCapacity * 2 + 5, 'z');
-  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   write_line("first");
   write_line(line);
-  st_close(kUnit);
+  close_connection(kUnit);
   EXPECT_EQ(dir.read("f"), "first\n" + line + "\n");
 }
 
 TEST(UnitCut, FirstStatementCutsOldContent) {
   TempDir dir;
   dir.write("f", "old 1\nold 2\nold 3 is longer\n");
-  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   write_line("new");
   write_line("second");
-  st_close(kUnit);
+  close_connection(kUnit);
   EXPECT_EQ(dir.read("f"), "new\nsecond\n");
 }
 
 TEST(UnitCut, FileOpenedAndNeverWrittenKeepsItsContent) {
   TempDir dir;
   dir.write("f", "old content\n");
-  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
-  st_close(kUnit);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  close_connection(kUnit);
   EXPECT_EQ(dir.read("f"), "old content\n");
 }
 
 TEST(UnitCut, EveryOpeningCutsAfresh) {
   TempDir dir;
   dir.write("f", "old\n");
-  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   write_line("a much longer first section");
-  st_close(kUnit);
-  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  close_connection(kUnit);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   write_line("short");
-  st_close(kUnit);
+  close_connection(kUnit);
   EXPECT_EQ(dir.read("f"), "short\n");
 }
 
 TEST(UnitOpen, NewFileGetsTheModeLessTheMask) {
   TempDir dir;
   mode_t old_mask = ::umask(027);
-  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   ::umask(old_mask);
-  st_close(kUnit);
+  close_connection(kUnit);
   struct stat st {};
   ASSERT_EQ(::stat(dir.path("f").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -115,41 +114,41 @@ TEST(UnitOpen, NewFileGetsTheModeLessTheMask) {
 
 TEST(UnitOpen, NamesKeepLeadingAndInnerBlanks) {
   TempDir dir;
-  st_open(kUnit, dir.path(" a b").string() + "   ", OpenStatus::unknown);
-  EXPECT_EQ(find_unit(kUnit)->name(), dir.path(" a b").string());
+  open_connection(kUnit, dir.path(" a b").string() + "   ", OpenStatus::unknown);
+  EXPECT_EQ(find_connection(kUnit)->name(), dir.path(" a b").string());
   write_line("x");
-  st_close(kUnit);
+  close_connection(kUnit);
   EXPECT_EQ(dir.read(" a b"), "x\n");
 }
 
 TEST(UnitOpen, DescriptorsAreClosedOnExec) {
   TempDir dir;
-  st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
-  int fd = find_unit(kUnit)->descriptor;
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
+  int fd = find_connection(kUnit)->descriptor;
   EXPECT_GT(fd, 2);
   EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC);
-  st_close(kUnit);
+  close_connection(kUnit);
 }
 
 TEST(UnitOpen, SameFileAgainIsLeftAsItIs) {
   TempDir dir;
   dir.write("f", "line one\nline two\n");
-  st_open(kUnit, dir.path("f").string(), OpenStatus::old_file);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::old_file);
   TextField<8> line;
   read_record(kUnit, kWholeRecord, line.span());
-  st_open(kUnit, dir.path("f").string(), OpenStatus::old_file);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::old_file);
   read_record(kUnit, kWholeRecord, line.span());
   EXPECT_EQ(line.view(), "line two");
-  st_close(kUnit);
+  close_connection(kUnit);
 }
 
 TEST(UnitOpen, OtherFileOnAConnectedNumberEndsTheOldConnection) {
   TempDir dir;
-  st_open(kUnit, dir.path("a").string(), OpenStatus::unknown);
+  open_connection(kUnit, dir.path("a").string(), OpenStatus::unknown);
   write_line("to a");
-  st_open(kUnit, dir.path("b").string(), OpenStatus::unknown);
+  open_connection(kUnit, dir.path("b").string(), OpenStatus::unknown);
   write_line("to b");
-  st_close(kUnit);
+  close_connection(kUnit);
   EXPECT_EQ(dir.read("a"), "to a\n");
   EXPECT_EQ(dir.read("b"), "to b\n");
 }
@@ -157,11 +156,11 @@ TEST(UnitOpen, OtherFileOnAConnectedNumberEndsTheOldConnection) {
 TEST(UnitOpen, ReadThenWriteContinuesWhereTheReadStopped) {
   TempDir dir;
   dir.write("f", "keep\nold tail\n");
-  st_open(kUnit, dir.path("f").string(), OpenStatus::old_file);
+  open_connection(kUnit, dir.path("f").string(), OpenStatus::old_file);
   TextField<4> line;
   read_record(kUnit, kWholeRecord, line.span());
   write_line("new");
-  st_close(kUnit);
+  close_connection(kUnit);
   EXPECT_EQ(dir.read("f"), "keep\nnew\n");
 }
 
@@ -170,17 +169,17 @@ TEST(UnitOpenDeathTest, Failures) {
   dir.write("f", "x\n");
   EXPECT_EXIT(
       {
-        st_open(kUnit, dir.path("f").string(), OpenStatus::old_file);
-        st_open(kUnit, dir.path("f").string(), OpenStatus::unknown);
+        open_connection(kUnit, dir.path("f").string(), OpenStatus::old_file);
+        open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
       },
       testing::ExitedWithCode(2),
       "\\(unit = 23, file = '.*/f'\\)\n"
       "Wexla run-time error: Cannot change STATUS parameter in OPEN statement\n");
-  EXPECT_EXIT(st_open(kUnit, dir.path("missing").string(), OpenStatus::old_file),
+  EXPECT_EXIT(open_connection(kUnit, dir.path("missing").string(), OpenStatus::old_file),
               testing::ExitedWithCode(2),
               "of file test_units.cpp \\(unit = 23\\)\n"
               "Wexla run-time error: Cannot open file '.*/missing': No such file or directory\n");
-  EXPECT_EXIT(st_open(0, dir.path("no/such/dir").string(), OpenStatus::unknown),
+  EXPECT_EXIT(open_connection(0, dir.path("no/such/dir").string(), OpenStatus::unknown),
               testing::ExitedWithCode(2),
               "of file test_units.cpp\n"
               "Wexla run-time error: Cannot open file '.*/no/such/dir': No such file or "
@@ -194,7 +193,7 @@ TEST(UnitWriteDeathTest, RefusedWritesEndTheRun) {
   // A device gets every record at once: the first write is refused.
   EXPECT_EXIT(
       {
-        st_open(kUnit, dir.path("full").string(), OpenStatus::unknown);
+        open_connection(kUnit, dir.path("full").string(), OpenStatus::unknown);
         write_line("lost");
       },
       testing::ExitedWithCode(2),
@@ -204,9 +203,9 @@ TEST(UnitWriteDeathTest, RefusedWritesEndTheRun) {
 // Opens a buffered connection on a regular file whose writes are then
 // refused, as on a full disk: its descriptor is pointed at /dev/full.
 void open_on_full_disk(int number, const TempDir& dir, const std::string& name) {
-  st_open(number, dir.path(name).string(), OpenStatus::unknown);
+  open_connection(number, dir.path(name).string(), OpenStatus::unknown);
   int full = ::open("/dev/full", O_WRONLY);
-  ::dup2(full, find_unit(number)->descriptor);
+  ::dup2(full, find_connection(number)->descriptor);
   ::close(full);
 }
 
@@ -216,7 +215,7 @@ TEST(UnitWriteDeathTest, FailedFinalWriteAtCloseEndsTheRun) {
       {
         open_on_full_disk(kUnit, dir, "f");
         write_line("buffered until the close");
-        st_close(kUnit);
+        close_connection(kUnit);
       },
       testing::ExitedWithCode(2), "Wexla run-time error: No space left on device\n");
 }
@@ -243,7 +242,7 @@ TEST(UnitWriteDeathTest, FailureDuringAFailingRunKeepsTheFirstReport) {
         open_on_full_disk(kUnit, dir, "f");
         write_line("pending");
         TextField<8> line;
-        st_open(kUnit + 1, dir.path("f").string(), OpenStatus::old_file);
+        open_connection(kUnit + 1, dir.path("f").string(), OpenStatus::old_file);
         read_record(kUnit + 1, kWholeRecord, line.span());  // empty file: end of file
       },
       testing::ExitedWithCode(2),

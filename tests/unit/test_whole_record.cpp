@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "textio/record.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 #include "unit_support.hpp"
 
 namespace wexla {
@@ -25,17 +25,15 @@ constexpr int kWalked = 25;  // the same statements, walking the format
 
 // One "(a)" read through the walk: begin, one transfer, end.
 bool walked_read(int unit, std::span<char> target) {
-  Statement s;
-  st_read(s, unit, kWholeRecord, true);
-  transfer_character(s, target);
-  return !st_read_done(s);
+  ReadStatement<ConnectionSource> s = begin_read(unit, kWholeRecord, true);
+  read_text(s, target);
+  return !end_read(s);
 }
 
 void walked_write(int unit, std::string_view text) {
-  Statement s;
-  st_write(s, unit, kWholeRecord);
-  transfer_character_write(s, text);
-  st_write_done(s);
+  WriteStatement<ConnectionSink> s = begin_write(unit, kWholeRecord);
+  write_text(s, text);
+  end_write(s);
 }
 
 long size_on_disk(const TempDir& dir, const std::string& name) {
@@ -48,8 +46,8 @@ void expect_same_reads(const std::string& content, std::size_t width) {
   TempDir dir;
   dir.write("a", content);
   dir.write("b", content);
-  st_open(kShort, dir.path("a").string(), OpenStatus::old_file);
-  st_open(kWalked, dir.path("b").string(), OpenStatus::old_file);
+  open_connection(kShort, dir.path("a").string(), OpenStatus::old_file);
+  open_connection(kWalked, dir.path("b").string(), OpenStatus::old_file);
   std::vector<char> short_target(width + 1, '#'), walked_target(width + 1, '#');
   for (int record = 0; record < 100000; ++record) {
     bool short_more =
@@ -57,11 +55,11 @@ void expect_same_reads(const std::string& content, std::size_t width) {
     bool walked_more = walked_read(kWalked, std::span<char>(walked_target.data(), width));
     ASSERT_EQ(short_more, walked_more) << "record " << record << " width " << width;
     ASSERT_EQ(short_target, walked_target) << "record " << record << " width " << width;
-    ASSERT_EQ(find_unit(kShort)->position, find_unit(kWalked)->position) << "record " << record;
+    ASSERT_EQ(find_connection(kShort)->position, find_connection(kWalked)->position) << "record " << record;
     if (!short_more) break;
   }
-  st_close(kShort);
-  st_close(kWalked);
+  close_connection(kShort);
+  close_connection(kWalked);
 }
 
 TEST(WholeRecord, ReadsAsTheWalkDoes) {
@@ -108,19 +106,16 @@ void expect_same_writes(const std::vector<std::string>& texts, std::size_t capac
   const std::string old_content(100, 'o');
   dir.write("a", old_content);
   dir.write("b", old_content);
-  st_open(kShort, dir.path("a").string(), OpenStatus::unknown);
-  st_open(kWalked, dir.path("b").string(), OpenStatus::unknown);
-  for (int unit : {kShort, kWalked}) {
-    find_unit(unit)->out_capacity = capacity;
-    find_unit(unit)->flush_threshold = threshold;
-  }
+  open_connection(kShort, dir.path("a").string(), OpenStatus::unknown);
+  open_connection(kWalked, dir.path("b").string(), OpenStatus::unknown);
+  for (int unit : {kShort, kWalked}) set_output_buffer(*find_connection(unit), capacity, threshold);
   for (const std::string& text : texts) {
     write_record(kShort, kWholeRecord, std::string_view(text));
     walked_write(kWalked, text);
     ASSERT_EQ(size_on_disk(dir, "a"), size_on_disk(dir, "b")) << "after " << text.size();
   }
-  st_close(kShort);
-  st_close(kWalked);
+  close_connection(kShort);
+  close_connection(kWalked);
   EXPECT_EQ(dir.read("a"), dir.read("b"));
 }
 
@@ -141,15 +136,15 @@ TEST(WholeRecord, WriteAfterReadOnTheSameConnection) {
   const std::string content = "first line\nsecond line\nthird line\n";
   dir.write("a", content);
   dir.write("b", content);
-  st_open(kShort, dir.path("a").string(), OpenStatus::old_file);
-  st_open(kWalked, dir.path("b").string(), OpenStatus::old_file);
+  open_connection(kShort, dir.path("a").string(), OpenStatus::old_file);
+  open_connection(kWalked, dir.path("b").string(), OpenStatus::old_file);
   std::array<char, 80> line{};
   ASSERT_TRUE(read_record_or_end(kShort, kWholeRecord, std::span<char>(line)));
   ASSERT_TRUE(walked_read(kWalked, std::span<char>(line)));
   write_record(kShort, kWholeRecord, std::string_view("new"));
   walked_write(kWalked, "new");
-  st_close(kShort);
-  st_close(kWalked);
+  close_connection(kShort);
+  close_connection(kWalked);
   EXPECT_EQ(dir.read("a"), "first line\nnew\n");
   EXPECT_EQ(dir.read("a"), dir.read("b"));
 }

@@ -2,11 +2,13 @@
 
 #include <stdlib.h>
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 
 namespace wexla::testing_support {
 namespace fs = std::filesystem;
@@ -36,8 +38,26 @@ std::string TempDir::read(const std::string& name) const {
 
 void open_with_content(const TempDir& dir, int number, const std::string& content) {
   dir.write("input.txt", content);
-  st_close(number);
-  st_open(number, dir.path("input.txt").string(), OpenStatus::old_file);
+  // The same file again would be left as it stands: it is connected afresh.
+  close_connection(number);
+  open_connection(number, dir.path("input.txt").string(), OpenStatus::old_file);
 }
+
+namespace {
+
+// Every test starts with the connections of a fresh run: none of an earlier
+// test is left over.
+struct FreshConnections : testing::EmptyTestEventListener {
+  void OnTestStart(const testing::TestInfo&) override {
+    if (IoError e = restart_connections()) ADD_FAILURE() << "closing: " << reason_text(e);
+  }
+};
+
+const bool kFreshConnectionsInstalled = [] {
+  testing::UnitTest::GetInstance()->listeners().Append(new FreshConnections);
+  return true;
+}();
+
+}  // namespace
 
 }  // namespace wexla::testing_support

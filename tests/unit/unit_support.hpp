@@ -21,7 +21,8 @@ class TempDir {
   std::filesystem::path dir_;
 };
 
-// Writes `content` to a file and connects it on `number` as an existing file.
+// Writes `content` to a file and connects it afresh on `number` as an
+// existing file. (Every test starts with the connections of a fresh run.)
 void open_with_content(const TempDir& dir, int number, const std::string& content);
 
 }  // namespace wexla::testing_support
