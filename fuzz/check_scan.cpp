@@ -27,7 +27,7 @@
 #include "real_oracle.hpp"
 #include "scratch.hpp"
 #include "textio/format.hpp"
-#include "textio/units.hpp"
+#include "textio/connection_table.hpp"
 #include "textio/write_number.hpp"
 
 #if WEXLA_FUZZ_COVERAGE

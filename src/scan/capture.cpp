@@ -43,9 +43,9 @@ void copy_best() {
 
 void open_scratch() {
   // Copying a section over the results file would destroy it as well.
-  refuse_the_results_file(scratch_unit, scratch_file_name.view());
-  refuse_the_results_file(scratch_unit, best_file_name.view());
-  open_connection(scratch_unit, scratch_file_name.view(), OpenStatus::unknown);
+  refuse_the_results_file(scratch_connection, scratch_file_name.view());
+  refuse_the_results_file(scratch_connection, best_file_name.view());
+  open_connection(scratch_connection, scratch_file_name.view(), OpenStatus::unknown);
 }
 
 void start_capture() {
@@ -53,7 +53,7 @@ void start_capture() {
   // taken before the first file is opened for writing; a run that finds it
   // held writes nothing.
   if (lock_current_folder() == FolderLock::held_by_other) {
-    fail_open(scratch_unit, scratch_file_name.trimmed(), "another run is using this folder",
+    fail_open(scratch_connection, scratch_file_name.trimmed(), "another run is using this folder",
               Where::current());
   }
   open_scratch();
@@ -61,7 +61,7 @@ void start_capture() {
 
 void section_header_found(FitScan& scan, const ScanKeys& keys) {
   if (string_index(scan.line_at(2).view(), keys.statistics_key) != 0) return;
-  close_connection(scratch_unit);
+  close_connection(scratch_connection);
   if (scan.scratch_holds_best) {
     copy_best();
     scan.scratch_holds_best = false;
@@ -70,7 +70,7 @@ void section_header_found(FitScan& scan, const ScanKeys& keys) {
 }
 
 void append_line(const FitScan& scan) {
-  write_record(scratch_unit, kWholeRecord, scan.line0().view());
+  write_record(scratch_connection, kWholeRecord, scan.line0().view());
 }
 
 void finish_capture(FitScan& scan) {

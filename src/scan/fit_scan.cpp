@@ -75,11 +75,11 @@ bool may_hold_key(const Line& line, const ScanKeys& keys) {
 
 void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
               SummaryWriter& summary) {
-  open_connection(results_unit, results_name, OpenStatus::old_file);
+  open_connection(results_connection, results_name, OpenStatus::old_file);
   start_capture();
   open_summary();
   const ScanKeys keys = trimmed_keys(scan);
-  while (read_record_or_end(results_unit, kWholeRecord, scan.next_line().span())) {
+  while (read_record_or_end(results_connection, kWholeRecord, scan.next_line().span())) {
     scan.push_line();
     const bool keyed = may_hold_key(scan.line0(), keys);
     if (keyed) section_header_step(scan, keys);
@@ -90,8 +90,8 @@ void run_scan(std::string_view results_name, std::string_view typed_name, FitSca
 }
 
 void finish_scan(FitScan& scan) {
-  close_connection(results_unit);
-  close_connection(scratch_unit);
+  close_connection(results_connection);
+  close_connection(scratch_connection);
   close_summary();
   finish_capture(scan);
 }

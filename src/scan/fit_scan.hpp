@@ -16,8 +16,8 @@ struct SummaryWriter;
 
 using Line = TextField<80>;
 
-inline constexpr int results_unit = 10;  // the connection of the results file
-inline constexpr int scratch_unit = 11;  // the connection of the scratch file
+inline constexpr int results_connection = 10;  // the connection of the results file
+inline constexpr int scratch_connection = 11;  // the connection of the scratch file
 
 struct FitScan {
   // The answer to the final prompt. During the scan the line just read is

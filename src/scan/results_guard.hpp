@@ -8,9 +8,9 @@
 
 namespace wexla {
 
-// Refuses `name` for connection `unit` when a file of that name is the
+// Refuses `name` for `connection` when a file of that name is the
 // results file being read: the opening failure "Cannot open file '...': it
 // is the results file being read", reported at `where`.
-void refuse_the_results_file(int unit, std::string_view name, Where where = Where::current());
+void refuse_the_results_file(int connection, std::string_view name, Where where = Where::current());
 
 }  // namespace wexla
