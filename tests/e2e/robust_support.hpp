@@ -60,10 +60,27 @@ class FifoReader {
   int status_ = -1;
 };
 
+// True when a line of `err` is a message of the command `tool` (GNU, BSD
+// and BusyBox tools all put "tool:" in it) that names `file` and gives the C
+// library's text for `code`. The rest of the wording differs between them.
+bool tool_reported(const std::string& err, const std::string& tool, const std::string& file,
+                   int code);
+
+// True when a line of `err` is the shell's message that `command` was not
+// found ("sh: 1: cp: not found", "sh: cp: command not found", ...).
+bool shell_reported_missing(const std::string& err, const std::string& command);
+
+// Shell text that sends SIGINT to the wexla process above the stand-in, as
+// an interrupt typed at the terminal reaches every process of the job.
+extern const std::string kInterruptWexla;
+
 // An editor stand-in that records the peak resident memory (VmHWM) of the
 // wexla process that started it, in KiB, in peak.kib. The editor runs after
 // the scan, so the peak covers the whole reading of the results file.
 void record_peak_memory(const Sandbox& box);
+// Empty when the peak can be recorded; otherwise why not (it is read from
+// /proc, which macOS and the BSDs do not have).
+std::string why_no_peak_memory();
 // The recorded peak, or -1 when none was recorded.
 long recorded_peak_kib(const Sandbox& box);
 
