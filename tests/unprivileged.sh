@@ -3,7 +3,8 @@
 # Started as root (in CI), it makes the user WEXLA_TEST_USER (default
 # wexla-test) unless it exists, copies the source tree without its build
 # folders into a fresh folder that user owns, and runs `make test` there as
-# that user. Arguments are passed to make (for example JOBS=2 or a target).
+# that user. Arguments are passed to make before its target `test` (for
+# example JOBS=2).
 # Exits with make's status: non-zero when any test fails.
 set -eu
 
@@ -40,9 +41,8 @@ if command -v runuser >/dev/null 2>&1; then
 else
   as_user() { setpriv --reuid="$uid" --regid="$gid" --init-groups -- "$@"; }
 fi
-[ $# -gt 0 ] || set -- test
 status=0
-as_user env HOME="$work" USER="$user" LOGNAME="$user" make -C "$work" "$@" || status=$?
+as_user env HOME="$work" USER="$user" LOGNAME="$user" make -C "$work" "$@" test || status=$?
 if [ "$status" -ne 0 ]; then
   echo "unprivileged.sh: the suite failed as $user (status $status)" >&2
 fi
