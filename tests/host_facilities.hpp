@@ -44,8 +44,7 @@ inline std::string why_no_full_device() {
 // Skips the calling test with `reason` unless `reason` is empty. A test
 // needing a facility the machine lacks is reported as skipped, never as
 // passed.
-#define SKIP_WHEN(reason)                                      \
-  do {                                                         \
-    if (std::string why_skipped = (reason); !why_skipped.empty()) \
-      GTEST_SKIP() << why_skipped;                             \
+#define SKIP_WHEN(reason)                                                                      \
+  do {                                                                                         \
+    if (std::string why_skipped = (reason); !why_skipped.empty()) GTEST_SKIP() << why_skipped; \
   } while (0)

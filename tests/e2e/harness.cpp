@@ -110,11 +110,11 @@ const PermissionRun& permission_run() {
     const char* setpriv = "/usr/bin/setpriv";
     const struct passwd* nobody = ::getpwnam("nobody");
     if (::access(setpriv, X_OK) != 0) {
-      r.why_not = "file permissions do not bite for this user (root) and /usr/bin/setpriv "
-                  "(util-linux) is missing to drop the privileges";
+      r.why_not = "file permissions do not bite for this process (root) and /usr/bin/setpriv "
+                  "(util-linux), which would drop its privileges for the run, is missing";
     } else if (nobody == nullptr) {
-      r.why_not = "file permissions do not bite for this user (root) and there is no user "
-                  "nobody to drop the privileges to";
+      r.why_not = "file permissions do not bite for this process (root) and there is no "
+                  "user nobody to drop its privileges to for the run";
     } else {
       // Numbers, since the group of nobody has different names on different systems.
       r.prefix = {setpriv, "--reuid=" + std::to_string(nobody->pw_uid),

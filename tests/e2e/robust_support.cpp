@@ -143,9 +143,10 @@ FifoReader::~FifoReader() {
 }
 
 void record_peak_memory(const Sandbox& box) {
+  std::string status = "/proc/$" + std::string(kWexlaPidVariable) + "/status";
   box.write_script("bin/bbedit", "while read -r key value _; do\n"
                                  "  [ \"$key\" = VmHWM: ] && echo \"$value\" > peak.kib\n"
-                                 "done < /proc/$" + std::string(kWexlaPidVariable) + "/status\n"
+                                 "done < " + status + "\n"
                                  "echo bbedit ran\n");
 }
 

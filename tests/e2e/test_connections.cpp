@@ -106,7 +106,8 @@ TEST(Connections, FolderWhereNothingCanBeCreated) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, banner() + table_heading());
   EXPECT_EQ(normalize_report(r.err),
-            report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': " + host::error_text(EACCES)));
+            report("capture.cpp (unit = 11)",
+                   "Cannot open file 'temp.OUT': " + host::error_text(EACCES)));
 }
 
 TEST(Connections, ResultsFileRemovedAfterTheExistenceTest) {
@@ -232,8 +233,8 @@ TEST(Connections, ScratchFileOnAFullDevice) {
   fs::create_symlink("/dev/full", box.path("temp.OUT"));
   RunResult r = box.run({"run1", "5"}, "\n");
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(normalize_report(r.err), report("capture.cpp (unit = 11, file = 'temp.OUT')",
-                                            host::error_text(ENOSPC)));
+  EXPECT_EQ(normalize_report(r.err),
+            report("capture.cpp (unit = 11, file = 'temp.OUT')", host::error_text(ENOSPC)));
   EXPECT_EQ(box.read("BEST.OUT"), "earlier best\n");
 }
 

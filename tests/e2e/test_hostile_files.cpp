@@ -162,9 +162,9 @@ TEST(HostileFiles, SocketCannotBeOpened) {
   ::close(fd);
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, banner() + table_heading());
-  EXPECT_EQ(normalize_report(r.err), report("fit_scan.cpp (unit = 10)",
-                                            "Cannot open file 'run1.OUT': " +
-                                                host::error_text(refusal)));
+  EXPECT_EQ(normalize_report(r.err),
+            report("fit_scan.cpp (unit = 10)",
+                   "Cannot open file 'run1.OUT': " + host::error_text(refusal)));
 }
 
 TEST(HostileFiles, DeviceReadsAsEmpty) {

@@ -9,7 +9,8 @@ fault() { echo "FAULT: $*"; faults=$((faults + 1)); }
 
 # Exit status 77 tells CTest the test was skipped (macOS ships mandoc, not groff).
 if ! command -v groff >/dev/null 2>&1; then
-  echo "SKIP: groff is not installed (Debian package groff-base, Homebrew groff), so the page cannot be rendered"
+  echo "SKIP: groff is not installed (Debian package groff-base, Homebrew groff)," \
+    "so the page cannot be rendered"
   exit 77
 fi
 

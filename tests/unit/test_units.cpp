@@ -185,11 +185,13 @@ TEST(UnitOpenDeathTest, Failures) {
   EXPECT_EXIT(st_open(kUnit, dir.path("missing").string(), OpenStatus::old_file),
               testing::ExitedWithCode(2),
               "of file test_units.cpp \\(unit = 23\\)\n"
-              "Wexla run-time error: Cannot open file '.*/missing': " + kNoEntry + "\n");
+              "Wexla run-time error: Cannot open file '.*/missing': " + kNoEntry +
+                  "\n");
   EXPECT_EXIT(st_open(0, dir.path("no/such/dir").string(), OpenStatus::unknown),
               testing::ExitedWithCode(2),
               "of file test_units.cpp\n"
-              "Wexla run-time error: Cannot open file '.*/no/such/dir': " + kNoEntry + "\n");
+              "Wexla run-time error: Cannot open file '.*/no/such/dir': " + kNoEntry +
+                  "\n");
   EXPECT_FALSE(std::filesystem::exists(dir.path("missing")));
 }
 
@@ -241,7 +243,8 @@ TEST(UnitWriteDeathTest, FailedFlushAtTheEndOfTheRunIsReportedOnce) {
       },
       testing::ExitedWithCode(2),
       "^At line [0-9]+ of file test_units.cpp \\(unit = 23, file = '.*/f'\\)\n"
-      "Wexla run-time error: " + kNoSpace + "\n\nError termination. Backtrace:\n(#[^\n]*\n)*$");
+      "Wexla run-time error: " + kNoSpace +
+          "\n\nError termination. Backtrace:\n(#[^\n]*\n)*$");
 }
 
 TEST(UnitWriteDeathTest, FailureDuringAFailingRunKeepsTheFirstReport) {
