@@ -65,7 +65,7 @@ struct CopyFailure {
   bool only_bin_on_path;  // PATH holds the folder's bin alone: no cp there
   bool as_nobody;         // file modes hold (as root: privileges dropped)
   bool needs_dev_full;
-  std::string reason;            // after "...: cp "
+  std::string reason;              // after "...: cp "
   std::vector<Said> command_says;  // cp's or the shell's own messages; none: silence
 };
 
