@@ -24,7 +24,11 @@ struct RunOptions {
   bool stdout_to_file = false;   // standard output to the regular file "stdout.txt"
   bool stderr_to_stdout = false; // standard error shares standard output's open file
   std::string stderr_file;       // standard error appended to this file of the folder
-  bool as_nobody = false;        // drop root privileges with setpriv
+  // Meet file permissions as an ordinary user does. Run by an ordinary user
+  // the run is started as it is; run by root it is started as nobody
+  // through setpriv. Tests that set it begin with
+  // SKIP_WHEN(why_permissions_do_not_bite()).
+  bool as_nobody = false;
   std::string path;              // PATH; empty means the folder's bin first, then the system's
   unsigned umask_value = 022;
   // Standard input is held back until standard output shows this text;
@@ -38,6 +42,15 @@ struct RunOptions {
   // its commands'); a write beyond it fails as on a full device. 0: none.
   unsigned long file_size_limit = 0;
 };
+
+// Empty when a run with `as_nobody` meets file permissions; otherwise why
+// it cannot (root, or a user whose privileges override permissions, on a
+// machine without setpriv).
+std::string why_permissions_do_not_bite();
+
+// Every run finds its own process id in this environment variable, so that
+// a command stand-in can signal or inspect the wexla process above it.
+inline constexpr const char* kWexlaPidVariable = "E2E_WEXLA_PID";
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 // It holds a fake `bbedit` in bin/ that records its arguments in

@@ -8,6 +8,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
 #include <stdexcept>
 
 #include "results_file.hpp"
@@ -49,6 +53,17 @@ void log_commands(const Sandbox& box, bool remove) {
 
 namespace {
 
+// Whether some line of `text` holds every one of `parts`.
+bool line_with_all(const std::string& text, std::initializer_list<std::string> parts) {
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    bool all = true;
+    for (const std::string& part : parts) all = all && line.find(part) != std::string::npos;
+    if (all) return true;
+  }
+  return false;
+}
+
 constexpr unsigned kGiveUpSeconds = 40;
 
 int wait_for(pid_t& pid) {
@@ -59,6 +74,37 @@ int wait_for(pid_t& pid) {
 }
 
 }  // namespace
+
+bool tool_reported(const std::string& err, const std::string& tool, const std::string& file,
+                   int code) {
+  return line_with_all(err, {tool + ":", file, std::strerror(code)});
+}
+
+bool shell_reported_missing(const std::string& err, const std::string& command) {
+  return line_with_all(err, {command, "not found"});
+}
+
+bool shell_reported_not_run(const std::string& err, const std::string& command, int code) {
+  return line_with_all(err, {command + ":", std::strerror(code)});
+}
+
+bool at_most_a_signal_note(const std::string& err, int signal) {
+  if (err.empty()) return true;
+  std::size_t end = err.find('\n');
+  return end + 1 == err.size() && line_with_all(err, {::strsignal(signal)});
+}
+
+Said tool_said(const std::string& tool, const std::string& file, int code) {
+  return {tool + " on " + file + ": " + std::strerror(code),
+          [=](const std::string& err) { return tool_reported(err, tool, file, code); }};
+}
+
+Said shell_said_missing(const std::string& command) {
+  return {"the shell found no " + command,
+          [=](const std::string& err) { return shell_reported_missing(err, command); }};
+}
+
+const std::string kInterruptWexla = "kill -INT \"$" + std::string(kWexlaPidVariable) + "\"\n";
 
 FifoWriter::FifoWriter(const std::string& path, const std::string& text) {
   // Opened here, so that the FIFO has a writer before the run starts.
@@ -138,18 +184,20 @@ FifoReader::~FifoReader() {
 }
 
 void record_peak_memory(const Sandbox& box) {
-  // Walks up from the shell to the wexla process; shell built-ins only.
-  box.write_script("bin/bbedit",
-                   "p=$PPID\n"
-                   "while [ \"$p\" -gt 1 ]; do\n"
-                   "  read -r name < /proc/$p/comm\n"
-                   "  [ \"$name\" = wexla ] && break\n"
-                   "  read -r _ _ _ p _ < /proc/$p/stat\n"
-                   "done\n"
-                   "while read -r key value _; do\n"
-                   "  [ \"$key\" = VmHWM: ] && echo \"$value\" > peak.kib\n"
-                   "done < /proc/$p/status\n"
-                   "echo bbedit ran\n");
+  std::string status = "/proc/$" + std::string(kWexlaPidVariable) + "/status";
+  box.write_script("bin/bbedit", "while read -r key value _; do\n"
+                                 "  [ \"$key\" = VmHWM: ] && echo \"$value\" > peak.kib\n"
+                                 "done < " + status + "\n"
+                                 "echo bbedit ran\n");
+}
+
+std::string why_no_peak_memory() {
+  std::ifstream status("/proc/self/status");
+  std::ostringstream all;
+  all << status.rdbuf();
+  if (all.str().find("\nVmHWM:") != std::string::npos) return "";
+  return "no /proc/<pid>/status with VmHWM on this system, so the peak memory of a run "
+         "cannot be read";
 }
 
 long recorded_peak_kib(const Sandbox& box) {

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 
 #include "harness.hpp"
@@ -80,10 +81,50 @@ class FifoReader {
   int status_ = -1;
 };
 
+// True when a line of `err` is a message of the command `tool` (GNU, BSD
+// and BusyBox tools all put "tool:" in it) that names `file` and gives the C
+// library's text for `code`. The rest of the wording differs between them.
+bool tool_reported(const std::string& err, const std::string& tool, const std::string& file,
+                   int code);
+
+// True when a line of `err` is the shell's message that `command` was not
+// found ("sh: 1: cp: not found", "sh: cp: command not found", ...).
+bool shell_reported_missing(const std::string& err, const std::string& command);
+
+// True when a line of `err` is the shell's message that it could not run
+// `command`, giving the C library's text for `code` ("sh: 1: cp: Permission
+// denied", "sh: line 1: /x/bin/cp: Permission denied", ...).
+bool shell_reported_not_run(const std::string& err, const std::string& command, int code);
+
+// True when `err` is empty or is one line, the shell's note that a command
+// it waited for was ended by `signal` ("Terminated", "Terminated: 15", a
+// line naming the command...). The note's presence and form vary by shell.
+bool at_most_a_signal_note(const std::string& err, int signal);
+
+// A message of another program that an error stream must hold, checked by
+// the parts every platform's tool or shell prints.
+struct Said {
+  std::string what;  // for the failure message
+  std::function<bool(const std::string&)> found;
+};
+
+// `tool` says that it met the C library's error `code` on `file`.
+Said tool_said(const std::string& tool, const std::string& file, int code);
+
+// The shell says that it found no `command`.
+Said shell_said_missing(const std::string& command);
+
+// Shell text that sends SIGINT to the wexla process above the stand-in, as
+// an interrupt typed at the terminal reaches every process of the job.
+extern const std::string kInterruptWexla;
+
 // An editor stand-in that records the peak resident memory (VmHWM) of the
 // wexla process that started it, in KiB, in peak.kib. The editor runs after
 // the scan, so the peak covers the whole reading of the results file.
 void record_peak_memory(const Sandbox& box);
+// Empty when the peak can be recorded; otherwise why not (it is read from
+// /proc, which macOS and the BSDs do not have).
+std::string why_no_peak_memory();
 // The recorded peak, or -1 when none was recorded.
 long recorded_peak_kib(const Sandbox& box);
 

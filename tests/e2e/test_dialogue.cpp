@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cerrno>
 #include <regex>
 #include <string>
 
+#include "../host_facilities.hpp"
 #include "harness.hpp"
 
 namespace e2e {
@@ -120,8 +122,8 @@ TEST(Dialogue, DirectoryPassesTheExistenceTest) {
   EXPECT_EQ(r.out, banner() + kHeading);
   EXPECT_EQ(normalize_report(r.err),
             "At line # of file fit_scan.cpp (unit = 10)\n"
-            "Wexla run-time error: Cannot open file 'folder.OUT': Is a directory\n\n"
-            "Error termination. Backtrace:\n");
+            "Wexla run-time error: Cannot open file 'folder.OUT': " +
+                host::error_text(EISDIR) + "\n\nError termination. Backtrace:\n");
 }
 
 struct PercentCase {

@@ -6,16 +6,16 @@
 // ends the run with status 2, leaving the section in temp.OUT.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <ostream>
-#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "../host_facilities.hpp"
 #include "harness.hpp"
 #include "results_file.hpp"
 #include "robust_support.hpp"
@@ -27,6 +27,9 @@ namespace fs = std::filesystem;
 
 const std::string kOldBest = "earlier best\n";
 const std::string kOldSummary = "earlier summary\n";
+const std::string kNoSpace = host::error_text(ENOSPC);
+const std::string kDenied = host::error_text(EACCES);
+const std::string kIsFolder = host::error_text(EISDIR);
 // What a file that must not exist is expected to hold.
 const std::string kAbsent = "<absent>";
 
@@ -59,37 +62,25 @@ std::string copy_report(const std::string& how) {
   return report("capture.cpp", "Cannot copy 'temp.OUT' to 'BEST.OUT': cp " + how);
 }
 
-// Shell text that sends SIGINT to the wexla process above it, as an
-// interrupt typed at the terminal reaches every process of the job.
-const std::string kInterruptWexla =
-    "p=$PPID\n"
-    "while [ \"$p\" -gt 1 ]; do\n"
-    "  read -r name < /proc/$p/comm\n"
-    "  [ \"$name\" = wexla ] && break\n"
-    "  read -r _ _ _ p _ < /proc/$p/stat\n"
-    "done\n"
-    "kill -INT $p\n";
-
 // One run on "run1.OUT" with the arguments "run1" and "5", in a folder set
 // up by `arrange`, and everything it leaves.
 struct Fault {
   const char* name = "";
   std::function<void(const Sandbox&)> arrange{};
   std::string results{};   // empty: the two sections
-  bool as_nobody = false;  // privileges dropped, so that file modes hold
+  bool as_nobody = false;  // file modes hold (as root: privileges dropped)
   unsigned umask_value = 022;
   bool stdout_to_file = false;    // standard output to "stdout.txt"
   bool only_bin_on_path = false;  // PATH holds the folder's bin alone
   unsigned long file_size_limit = 0;
   bool needs_dev_full = false;
-  bool needs_proc = false;
   int status = 0;
   std::string out{};
   // The end of the normalized error stream (a report, or what a command
-  // wrote); what comes before it must match every pattern of `said`, and
+  // wrote); what comes before it must hold every message of `said`, and
   // be empty when there are none.
   std::string err{};
-  std::vector<std::string> said{};
+  std::vector<Said> said{};
   std::vector<std::pair<std::string, std::string>> files{};  // name, content or kAbsent
   std::vector<std::pair<std::string, unsigned>> modes{};     // name, permission bits
   std::vector<std::string> symlinks{};                       // still symbolic links
@@ -117,7 +108,7 @@ std::vector<Fault> faults() {
        .status = 2,
        .out = screen_to_first_fit(),
        .err = copy_report("ended with status 1"),
-       .said = {"BEST.OUT': No space left on device"},
+       .said = {tool_said("cp", "BEST.OUT", ENOSPC)},
        .files = {{"WexlaP.OUT", kTwo.first_summary()}, {"temp.OUT", records(kTwo.first)}},
        .symlinks = {"BEST.OUT"}},
       {.name = "StandardOutputOnAFullDevice",
@@ -129,7 +120,7 @@ std::vector<Fault> faults() {
        .stdout_to_file = true,
        .needs_dev_full = true,
        .status = 2,
-       .err = report("dialogue.cpp (unit = 6, file = 'stdout')", "No space left on device"),
+       .err = report("dialogue.cpp (unit = 6, file = 'stdout')", kNoSpace),
        .files = {{"temp.OUT", kAbsent},
                  {"WexlaP.OUT", kAbsent},
                  {"BEST.OUT", kOldBest},
@@ -144,7 +135,7 @@ std::vector<Fault> faults() {
        .needs_dev_full = true,
        .status = 2,
        .out = banner() + table_heading(),
-       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", "No space left on device"),
+       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", kNoSpace),
        // The summary file was opened but never written: its old content stays.
        .files = {{"WexlaP.OUT", kOldSummary}, {"BEST.OUT", kOldBest}},
        .symlinks = {"temp.OUT"}},
@@ -157,7 +148,7 @@ std::vector<Fault> faults() {
        .needs_dev_full = true,
        .status = 2,
        .out = screen_to_first_fit(),
-       .err = report("summary.cpp", "No space left on device"),
+       .err = report("summary.cpp", kNoSpace),
        .files = {{"temp.OUT", records_to_first_heading(kTwo.text())}, {"BEST.OUT", kOldBest}}},
       {.name = "DeviceFillsDuringTheRun",
        // Files may not grow beyond 8 KiB: the first section is copied whole,
@@ -175,7 +166,7 @@ std::vector<Fault> faults() {
        .file_size_limit = 8192,
        .status = 2,
        .out = screen_to_first_fit(),
-       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", "File too large"),
+       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", host::error_text(EFBIG)),
        .files = {{"BEST.OUT", records(kTwo.first)},
                  {"WexlaP.OUT", kTwo.first_summary()},
                  {"temp.OUT",
@@ -193,7 +184,7 @@ std::vector<Fault> faults() {
            },
        .status = 2,
        .out = banner() + table_heading(),
-       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Is a directory"),
+       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': " + kIsFolder),
        .files = {{"BEST.OUT", kOldBest}}},
       {.name = "SummaryFileThatIsAFolder",
        .arrange =
@@ -203,10 +194,10 @@ std::vector<Fault> faults() {
            },
        .status = 2,
        .out = banner() + table_heading(),
-       .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': Is a directory"),
+       .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': " + kIsFolder),
        .files = {{"BEST.OUT", kOldBest}}},
 
-      // --- Files and folders without permission (privileges dropped) --------
+      // --- Files and folders without permission (file modes hold) ----------
       {.name = "MaskThatLeavesNoPermission",
        // New files get mode 0. The scratch file is opened again at the first
        // section header, and that opening is refused; nothing else is touched.
@@ -215,7 +206,7 @@ std::vector<Fault> faults() {
        .umask_value = 0777,
        .status = 2,
        .out = banner() + table_heading(),
-       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"),
+       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': " + kDenied),
        .files = {{"BEST.OUT", kOldBest}, {"temp.OUT", ""}, {"WexlaP.OUT", ""}},
        .modes = {{"temp.OUT", 0}, {"WexlaP.OUT", 0}}},
       {.name = "ResultsFileWithoutAnyPermission",
@@ -227,7 +218,7 @@ std::vector<Fault> faults() {
        .as_nobody = true,
        .status = 2,
        .out = banner() + table_heading(),
-       .err = report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': Permission denied"),
+       .err = report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': " + kDenied),
        .files = {{"temp.OUT", kAbsent},
                  {"WexlaP.OUT", kAbsent},
                  {"BEST.OUT", kOldBest},
@@ -241,7 +232,7 @@ std::vector<Fault> faults() {
        .as_nobody = true,
        .status = 2,
        .out = banner() + table_heading(),
-       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': Permission denied"),
+       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': " + kDenied),
        .files = {{"temp.OUT", "old scratch\n"}, {"WexlaP.OUT", kAbsent}}},
       {.name = "WriteOnlyScratchFileCannotBeCopied",
        // The scratch file is opened for writing only and filled; cp cannot
@@ -258,7 +249,7 @@ std::vector<Fault> faults() {
        .status = 2,
        .out = screen_to_first_fit(),
        .err = copy_report("ended with status 1"),
-       .said = {"cp: cannot open 'temp.OUT' for reading: Permission denied"},
+       .said = {tool_said("cp", "temp.OUT", EACCES)},
        .files = {{"BEST.OUT", kOldBest},
                  {"WexlaP.OUT", kTwo.first_summary()},
                  {"temp.OUT", records(kTwo.first)}}},
@@ -285,7 +276,7 @@ std::vector<Fault> faults() {
        .as_nobody = true,
        .status = 2,
        .out = banner() + table_heading(),
-       .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': Permission denied"),
+       .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': " + kDenied),
        // The scratch file was opened, nothing written to it yet.
        .files = {{"WexlaP.OUT", kOldSummary}, {"temp.OUT", ""}}},
       {.name = "WriteOnlySummaryFileIsWrittenWhole",
@@ -309,7 +300,7 @@ std::vector<Fault> faults() {
        .status = 2,
        .out = screen_to_first_fit(),
        .err = copy_report("ended with status 1"),
-       .said = {"cp: cannot create regular file 'BEST.OUT': Permission denied"},
+       .said = {tool_said("cp", "BEST.OUT", EACCES)},
        .files = {{"BEST.OUT", kOldBest},
                  {"bbedit.BEST", kAbsent},
                  {"WexlaP.OUT", kTwo.first_summary()},
@@ -333,7 +324,7 @@ std::vector<Fault> faults() {
        .as_nobody = true,
        .status = 0,
        .out = kTwo.screen(),
-       .said = {"rm: cannot remove 'temp.OUT': Permission denied"},
+       .said = {tool_said("rm", "temp.OUT", EACCES)},
        .files = {{"temp.OUT", records(kTwo.second)},
                  {"WexlaP.OUT", kTwo.summary()},
                  {"BEST.OUT", records(kTwo.second)}}},
@@ -350,7 +341,7 @@ std::vector<Fault> faults() {
        .status = 2,
        .out = screen_to_first_fit(),
        .err = copy_report("ended with status 1"),
-       .said = {"cp: cannot create regular file 'BEST.OUT': Permission denied"},
+       .said = {tool_said("cp", "BEST.OUT", EACCES)},
        .files = {{"temp.OUT", records(kTwo.first)},
                  {"WexlaP.OUT", kTwo.first_summary()},
                  {"BEST.OUT", kAbsent}}},
@@ -369,8 +360,8 @@ std::vector<Fault> faults() {
        .status = 2,
        .out = screen_to_first_fit(),
        .err = copy_report("could not be run"),
-       // The shell's own words: dash says "cp: not found", bash "cp: command not found".
-       .said = {"cp: (command )?not found"},
+       // The shell's own words, which differ between shells.
+       .said = {shell_said_missing("cp")},
        .files = {{"BEST.OUT", kOldBest},
                  {"temp.OUT", records(kTwo.first)},
                  {"WexlaP.OUT", kTwo.first_summary()}}},
@@ -415,7 +406,6 @@ std::vector<Fault> faults() {
            [](const Sandbox& box) {
              box.write_script("bin/bbedit", kInterruptWexla + "kill -INT $$\necho not reached\n");
            },
-       .needs_proc = true,
        .status = 0,
        .out = banner() + kTwo.table() + "\n WSS within   5.00    % of best     1\n" +
               "\n Press return to finish\n",
@@ -431,7 +421,6 @@ std::vector<Fault> faults() {
              box.write_script("bin/cp", "if [ -e copied ]; then\n" + kInterruptWexla +
                                             "kill -INT $$\nfi\n: > copied\nexec /bin/cp \"$@\"\n");
            },
-       .needs_proc = true,
        .status = 2,
        .out = banner() + kTwo.table(),
        .err = copy_report("was ended by signal 2"),
@@ -446,11 +435,8 @@ class FaultTest : public ::testing::TestWithParam<Fault> {};
 
 TEST_P(FaultTest, LeavesEveryFileAsExpected) {
   const Fault& f = GetParam();
-  if (f.as_nobody && (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv"))) {
-    GTEST_SKIP() << "needs root and setpriv to run as an unprivileged user";
-  }
-  if (f.needs_dev_full && !fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-  if (f.needs_proc && !fs::exists("/proc/self/stat")) GTEST_SKIP() << "no /proc here";
+  if (f.as_nobody) SKIP_WHEN(why_permissions_do_not_bite());
+  if (f.needs_dev_full) SKIP_WHEN(host::why_no_full_device());
   Sandbox box;
   box.write("run1.OUT", f.results.empty() ? TwoSections().text() : f.results);
   f.arrange(box);
@@ -470,9 +456,7 @@ TEST_P(FaultTest, LeavesEveryFileAsExpected) {
   if (f.said.empty()) {
     EXPECT_EQ(before, "");
   }
-  for (const std::string& pattern : f.said) {
-    EXPECT_TRUE(std::regex_search(before, std::regex(pattern))) << pattern << "\n" << r.err;
-  }
+  for (const Said& said : f.said) EXPECT_TRUE(said.found(before)) << said.what << "\n" << r.err;
   for (const auto& [name, content] : f.files) {
     if (content == kAbsent) {
       EXPECT_FALSE(box.exists(name)) << name;
@@ -521,7 +505,7 @@ TEST(Faults, ResultsFileReplacedAfterTheExistenceTest) {
          fs::create_directory(box.path("run1.OUT"));
        },
        2, table_heading(),
-       report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': Is a directory")},
+       report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': " + kIsFolder)},
       {"by a FIFO nobody writes",
        [](const Sandbox& box) {
          fs::remove(box.path("run1.OUT"));

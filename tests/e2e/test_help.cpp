@@ -2,9 +2,11 @@
 // keeps its meaning of results file and percentage.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
+#include "../host_facilities.hpp"
 #include "app/banner.hpp"
 #include "harness.hpp"
 
@@ -94,7 +96,8 @@ TEST(Help, ClosedStandardOutputFails) {
     RunResult r = box.run({option}, options);
     EXPECT_EQ(r.status, 2) << option;
     EXPECT_NE(
-        r.err.find("(unit = 6, file = 'stdout')\nWexla run-time error: Bad file descriptor\n"),
+        r.err.find("(unit = 6, file = 'stdout')\nWexla run-time error: " +
+                   host::error_text(EBADF) + "\n"),
         std::string::npos)
         << option << ": " << r.err;
   }

@@ -3,9 +3,11 @@
 // connections suite leave out.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
+#include "../host_facilities.hpp"
 #include "harness.hpp"
 #include "results_file.hpp"
 #include "robust_support.hpp"
@@ -34,7 +36,7 @@ TEST(HostileStreams, StandardInputClosedAtEveryPrompt) {
     EXPECT_EQ(r.status, 2) << c.what;
     EXPECT_EQ(r.out, banner() + c.screen) << c.what;
     EXPECT_EQ(normalize_report(r.err),
-              report("dialogue.cpp (unit = 5, file = 'stdin')", "Bad file descriptor"))
+              report("dialogue.cpp (unit = 5, file = 'stdin')", host::error_text(EBADF)))
         << c.what;
     EXPECT_FALSE(box.exists("temp.OUT")) << c.what;
     EXPECT_FALSE(box.exists("WexlaP.OUT")) << c.what;
@@ -77,7 +79,7 @@ TEST(HostileStreams, OutputClosedWithOtherStreams) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(
         normalize_report(r.err),
-        c.err ? "" : report("dialogue.cpp (unit = 6, file = 'stdout')", "Bad file descriptor"));
+        c.err ? "" : report("dialogue.cpp (unit = 6, file = 'stdout')", host::error_text(EBADF)));
     EXPECT_FALSE(box.exists("temp.OUT"));
     EXPECT_FALSE(box.exists("WexlaP.OUT"));
   }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cfenv>
 #include <new>
+#include <string>
 
+#include "../host_facilities.hpp"
 #include "textio/failure.hpp"
 #include "textio/stop.hpp"
 #include "textio/connection_table.hpp"
@@ -12,7 +15,8 @@ namespace {
 
 TEST(FailureDeathTest, MemoryExhaustionEndsWithStatusOne) {
   EXPECT_EXIT(out_of_memory(), testing::ExitedWithCode(1),
-              "^Operating system error: Cannot allocate memory\n"
+              "^Operating system error: " + host::regex_quoted(host::error_text(ENOMEM)) +
+                  "\n"
               "Memory allocation failed\n\n"
               "Error termination. Backtrace:\n#0  0x");
 }
