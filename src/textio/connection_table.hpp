@@ -26,6 +26,9 @@ struct ConnectionTable {
   // The connected ones among the slots, by number below kDirectNumbers.
   Connection* by_number[kDirectNumbers] = {};
   bool ending = false;  // the run is ending: closing, no more statements
+  // The descriptor of the current folder that holds the run's lock on it
+  // (folder_lock.hpp), or -1; it stays open until the process ends.
+  int folder_lock = -1;
 };
 
 // The one table of the run. It is made before the program starts, so that

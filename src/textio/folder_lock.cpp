@@ -6,11 +6,10 @@
 
 #include <cerrno>
 
+#include "textio/connection_table.hpp"
+
 namespace wexla {
 namespace {
-
-// The descriptor that carries the lock, or -1.
-int lock_descriptor = -1;
 
 // Like every file of the program, the descriptor never occupies 0 to 2 and
 // is closed in the commands the program runs.
@@ -28,6 +27,7 @@ int open_current_folder() {
 }  // namespace
 
 FolderLock lock_current_folder() {
+  int& lock_descriptor = connection_table().folder_lock;
   if (lock_descriptor >= 0) return FolderLock::held;
   int fd = open_current_folder();
   // A folder that cannot be opened cannot be locked; the run goes on as it
