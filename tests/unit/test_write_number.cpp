@@ -11,15 +11,8 @@
 
 #include "exact_decimal.hpp"
 #include "exact_limits.hpp"
+#include "sanitizer.hpp"
 #include "textio/write_number.hpp"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define WEXLA_TEST_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define WEXLA_TEST_SANITIZED 1
-#endif
-#endif
 
 namespace wexla {
 namespace {
@@ -451,11 +444,7 @@ int cross_check(const Item& item, const std::vector<std::uint32_t>& values) {
   return ties;
 }
 
-#ifdef WEXLA_TEST_SANITIZED
-constexpr int kRandomCount = 250000;
-#else
-constexpr int kRandomCount = 1000000;
-#endif
+constexpr int kRandomCount = test_support::kSanitized ? 250000 : 1000000;
 
 TEST(GeneralFieldCrossCheck, RandomBitPatterns) {
   std::mt19937 random(20240603u);
