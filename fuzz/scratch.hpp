@@ -1,19 +1,18 @@
-// A private scratch folder for the fuzz checks of one process, and whole-file
-// helpers that go straight to the system.
+// The private scratch folder of the fuzz checks of one process, and the
+// shared whole-file helpers the checks use on it.
 #pragma once
 
 #include <string>
-#include <string_view>
+
+#include "scratch_folder.hpp"
 
 namespace wexla::fuzz {
 
-// Created on first use under the system's temporary folder; removed when the
-// process exits normally.
+// Created on first use; removed when the process exits normally.
 const std::string& scratch_dir();
 
-void write_file(const std::string& path, std::string_view bytes);
-// The whole file; `exists` tells whether there was one.
-std::string read_file(const std::string& path, bool* exists = nullptr);
-void remove_file(const std::string& path);
+using test_support::read_file;
+using test_support::remove_file;
+using test_support::write_file;
 
 }  // namespace wexla::fuzz

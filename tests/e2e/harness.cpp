@@ -15,44 +15,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 
 namespace e2e {
 namespace fs = std::filesystem;
 
 Sandbox::Sandbox() {
-  std::string tmpl = (fs::temp_directory_path() / "wexla-e2e-XXXXXX").string();
-  if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  dir_ = tmpl;
   // Tests that drop privileges still need to work in here.
-  fs::permissions(dir_, fs::perms::all);
-  fs::create_directory(dir_ / "bin");
-  fs::permissions(dir_ / "bin", fs::perms::all);
+  fs::permissions(dir(), fs::perms::all);
+  fs::create_directory(path("bin"));
+  fs::permissions(path("bin"), fs::perms::all);
   write_script("bin/bbedit",
                "echo \"$@\" > bbedit.args\n"
                "if [ -e BEST.OUT ]; then /bin/cp BEST.OUT bbedit.BEST; fi\n"
                "echo bbedit ran\n");
 }
 
-Sandbox::~Sandbox() {
-  std::error_code ignored;
-  // Restore permissions that a test may have taken away, then remove.
-  for (auto it = fs::recursive_directory_iterator(dir_, ignored);
-       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-    if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-      fs::permissions(it->path(), fs::perms::all, ignored);
-    }
-  }
-  fs::remove_all(dir_, ignored);
-}
-
 void Sandbox::write(const std::string& name, const std::string& content) const {
-  std::ofstream file(path(name), std::ios::binary | std::ios::trunc);
-  file << content;
-  if (!file) throw std::runtime_error("cannot write " + name);
+  folder_.write(name, content);
 }
 
 std::string Sandbox::read(const std::string& name) const {
@@ -62,12 +43,11 @@ std::string Sandbox::read(const std::string& name) const {
   bool lend = ::stat(path(name).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
               (st.st_mode & S_IRUSR) == 0;
   if (lend) ::chmod(path(name).c_str(), (st.st_mode & 07777) | S_IRUSR);
-  std::ifstream file(path(name), std::ios::binary);
+  bool found = false;
+  std::string all = folder_.read(name, &found);
   if (lend) ::chmod(path(name).c_str(), st.st_mode & 07777);
-  if (!file) return "<missing " + name + ">";
-  std::ostringstream all;
-  all << file.rdbuf();
-  return all.str();
+  if (!found) return "<missing " + name + ">";
+  return all;
 }
 
 bool Sandbox::exists(const std::string& name) const {
@@ -143,7 +123,7 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (::pipe(in_pipe) || ::pipe(out_pipe) || ::pipe(err_pipe)) throw std::runtime_error("pipe");
   std::string path_value =
-      options.path.empty() ? (dir_ / "bin").string() + ":/usr/local/bin:/usr/bin:/bin"
+      options.path.empty() ? path("bin").string() + ":/usr/local/bin:/usr/bin:/bin"
                            : options.path;
 
   std::vector<std::string> argv_text;
@@ -168,7 +148,7 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
   pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork");
   if (pid == 0) {
-    if (::chdir(dir_.c_str()) != 0) ::_exit(120);
+    if (::chdir(dir().c_str()) != 0) ::_exit(120);
     ::umask(options.umask_value);
     ::setenv("PATH", path_value.c_str(), 1);
     // setpriv and the program itself keep this process's id.

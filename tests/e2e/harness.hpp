@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "scratch_folder.hpp"
+
 namespace e2e {
 
 struct RunResult {
@@ -59,12 +61,11 @@ inline constexpr const char* kWexlaPidVariable = "E2E_WEXLA_PID";
 class Sandbox {
  public:
   Sandbox();
-  ~Sandbox();
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
 
-  const std::filesystem::path& dir() const { return dir_; }
-  std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+  const std::filesystem::path& dir() const { return folder_.dir(); }
+  std::filesystem::path path(const std::string& name) const { return folder_.path(name); }
   void write(const std::string& name, const std::string& content) const;
   std::string read(const std::string& name) const;
   bool exists(const std::string& name) const;
@@ -74,7 +75,7 @@ class Sandbox {
   RunResult run(const std::vector<std::string>& args, const std::string& input) const;
 
  private:
-  std::filesystem::path dir_;
+  test_support::ScratchFolder folder_{"wexla-e2e"};
 };
 
 // Lines of the fixed texts, for building expected screens.

@@ -128,17 +128,4 @@ std::string why_no_peak_memory();
 // The recorded peak, or -1 when none was recorded.
 long recorded_peak_kib(const Sandbox& box);
 
-// True in the build with AddressSanitizer, which is slower and larger.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kSanitized = true;
-#else
-inline constexpr bool kSanitized = false;
-#endif
-#else
-inline constexpr bool kSanitized = false;
-#endif
-
 }  // namespace e2e

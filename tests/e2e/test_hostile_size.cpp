@@ -19,13 +19,14 @@
 #include "../host_facilities.hpp"
 #include "harness.hpp"
 #include "robust_support.hpp"
+#include "sanitizer.hpp"
 
 namespace e2e {
 namespace {
 
 constexpr std::uint64_t kMiB = 1 << 20;
 // The program needs about 3 MiB, or about 8 MiB with the sanitizers.
-constexpr long kPeakBoundKiB = kSanitized ? 24 * 1024 : 8 * 1024;
+constexpr long kPeakBoundKiB = test_support::kSanitized ? 24 * 1024 : 8 * 1024;
 // Between the small and the large file, the peak may differ by no more.
 constexpr long kGrowthKiB = 512;
 
@@ -92,7 +93,7 @@ std::uint64_t record_per_byte(std::uint64_t size) {
 // Every empty line becomes an 81-byte scratch record, so files of line ends
 // are kept small enough for the disk and, with the sanitizers, for time:
 // 4 Mi lines (340 MB of scratch records), or 512 Ki lines when sanitized.
-const std::uint64_t kManyLines = kSanitized ? 512 * 1024 : 4 * kMiB;
+const std::uint64_t kManyLines = test_support::kSanitized ? 512 * 1024 : 4 * kMiB;
 
 class HostileSize : public testing::TestWithParam<BigCase> {};
 

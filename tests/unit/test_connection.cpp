@@ -18,16 +18,16 @@
 namespace wexla {
 namespace {
 
-using testing_support::TempDir;
+using testing_support::ScratchFolder;
 
 constexpr int kUnit = 23;
 
-long size_on_disk(const TempDir& dir, const std::string& name) {
+long size_on_disk(const ScratchFolder& dir, const std::string& name) {
   struct stat st {};
   return ::stat(dir.path(name).c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
-Connection& open_for_writing(const TempDir& dir, const std::string& name) {
+Connection& open_for_writing(const ScratchFolder& dir, const std::string& name) {
   open_connection(kUnit, dir.path(name).string(), OpenStatus::unknown);
   return *find_connection(kUnit);
 }
@@ -58,7 +58,7 @@ TEST(OutputBuffer, FileSizesAfterEveryRecord) {
       {"no threshold", 8, 0, {"a", "bc", ""}, {2, 5, 6}, 6},
   };
   for (const BufferCase& c : cases) {
-    TempDir dir;
+    ScratchFolder dir;
     set_output_buffer(open_for_writing(dir, "f"), c.capacity, c.threshold);
     std::string all;
     for (std::size_t i = 0; i < c.records.size(); ++i) {
@@ -82,7 +82,7 @@ TEST(OutputBuffer, EverySmallBufferKeepsTheBytesInOrder) {
   for (const std::string& r : records) all += r + "\n";
   for (std::size_t capacity = 1; capacity <= 10; ++capacity) {
     for (std::size_t threshold = 0; threshold <= capacity; ++threshold) {
-      TempDir dir;
+      ScratchFolder dir;
       set_output_buffer(open_for_writing(dir, "f"), capacity, threshold);
       for (const std::string& r : records) write_record(kUnit, kWholeRecord, std::string_view(r));
       close_connection(kUnit);
@@ -92,7 +92,7 @@ TEST(OutputBuffer, EverySmallBufferKeepsTheBytesInOrder) {
 }
 
 TEST(OutputBuffer, ThresholdIsAtMostTheCapacity) {
-  TempDir dir;
+  ScratchFolder dir;
   set_output_buffer(open_for_writing(dir, "f"), 16, 100);
   write_record(kUnit, kWholeRecord, std::string_view("1234567"));
   EXPECT_EQ(size_on_disk(dir, "f"), 0);
@@ -102,7 +102,7 @@ TEST(OutputBuffer, ThresholdIsAtMostTheCapacity) {
 }
 
 // A buffered connection whose writes are refused, as on a full disk.
-Connection& open_on_full_disk(const TempDir& dir) {
+Connection& open_on_full_disk(const ScratchFolder& dir) {
   Connection& c = open_for_writing(dir, "f");
   int full = ::open("/dev/full", O_WRONLY);
   ::dup2(full, c.descriptor);
@@ -112,7 +112,7 @@ Connection& open_on_full_disk(const TempDir& dir) {
 
 TEST(ConnectionErrors, AFailedWriteIsReturnedAndThePendingBytesDropped) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-  TempDir dir;
+  ScratchFolder dir;
   Connection& c = open_on_full_disk(dir);
   ASSERT_FALSE(put(c, "abc", 3));
   ASSERT_FALSE(end_record(c));  // 4 bytes pending, below the threshold
@@ -129,7 +129,7 @@ TEST(ConnectionErrors, AFailedWriteIsReturnedAndThePendingBytesDropped) {
 }
 
 TEST(ConnectionErrors, AFailedReadIsReturned) {
-  TempDir dir;
+  ScratchFolder dir;
   std::filesystem::create_directory(dir.path("d"));
   int fd = ::open(dir.path("d").c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
@@ -151,7 +151,7 @@ TEST(ConnectionErrors, TheReasonLineOfEachTrouble) {
 }
 
 TEST(Restart, EndsEveryConnectionAndMakesTheStandardOnes) {
-  TempDir dir;
+  ScratchFolder dir;
   open_for_writing(dir, "f");
   write_record(kUnit, kWholeRecord, std::string_view("pending"));
   EXPECT_EQ(size_on_disk(dir, "f"), 0);
@@ -167,7 +167,7 @@ TEST(Restart, EndsEveryConnectionAndMakesTheStandardOnes) {
 
 TEST(Restart, ReturnsAFailedFinalWrite) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-  TempDir dir;
+  ScratchFolder dir;
   open_on_full_disk(dir);
   write_record(kUnit, kWholeRecord, std::string_view("lost"));
   EXPECT_EQ(restart_connections().system_error, ENOSPC);

@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "checks.hpp"
+#include "scratch_folder.hpp"
 #include "textio/read_real.hpp"
 
 namespace wexla {
@@ -44,8 +43,7 @@ std::vector<fs::path> inputs(const std::string& folder, const std::string& targe
 
 std::size_t replay(const Target& target, const std::vector<fs::path>& files) {
   for (const fs::path& file : files) {
-    std::ifstream in(file, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = test_support::read_file(file.string());
     EXPECT_EQ(target.check(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
         << target.name << " on " << file;
   }

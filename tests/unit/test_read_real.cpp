@@ -14,7 +14,7 @@
 namespace wexla {
 namespace {
 
-using testing_support::TempDir;
+using testing_support::ScratchFolder;
 
 constexpr std::uint32_t kRefused = 0xDEADBEEF;  // marks a refused field
 constexpr int kFileUnit = 21;
@@ -132,7 +132,7 @@ TEST(RealField, ExamplesInColumnsFourteenToTwentySevenOfALine) {
 
 TEST(RealField, ExamplesTypedAsALine) {
   constexpr Format kPercent = WEXLA_FORMAT("(f14.0)");
-  TempDir dir;
+  ScratchFolder dir;
   for (const Row& row : kRows) {
     if (row.bits == kRefused) continue;
     // Typed lines carry the trailing blanks of the table rows only where
@@ -160,7 +160,7 @@ TEST(RealField, TypedLineEndsTheField) {
       {"12345678901234567\n", 0x5533A73D}, {"00000000000005xyz\n", 0x40A00000},
   };
   constexpr Format kPercent = WEXLA_FORMAT("(f14.0)");
-  TempDir dir;
+  ScratchFolder dir;
   for (const Case& c : cases) {
     std::string field;
     if (c.bits) {

@@ -10,14 +10,14 @@
 namespace wexla {
 namespace {
 
-using testing_support::TempDir;
+using testing_support::ScratchFolder;
 
 constexpr int kUnit = 22;
 
 // Writes through a file connection and returns what reached the file.
 template <class... Values>
 std::string written(const Format& f, const Values&... values) {
-  TempDir dir;
+  ScratchFolder dir;
   open_connection(kUnit, dir.path("out.txt").string(), OpenStatus::unknown);
   write_record(kUnit, f, values...);
   close_connection(kUnit);
@@ -50,7 +50,7 @@ TEST(RecordWrite, TextItems) {
 }
 
 TEST(RecordWrite, DollarKeepsTheRecordOpenForTheNextStatement) {
-  TempDir dir;
+  ScratchFolder dir;
   open_connection(kUnit, dir.path("out.txt").string(), OpenStatus::unknown);
   write_record(kUnit, WEXLA_FORMAT("('Prompt ',$)"));
   write_record(kUnit, WEXLA_FORMAT("(/,'Message (',a,')',/)"), std::string_view("x"));
@@ -81,7 +81,7 @@ TEST(RecordWriteDeathTest, MismatchedItemsAndOverflowEndTheRun) {
 // Reads every line of `content` with "(a)" into a field of `width`.
 template <std::size_t Width>
 std::vector<std::string> lines_read(const std::string& content) {
-  TempDir dir;
+  ScratchFolder dir;
   testing_support::open_with_content(dir, kUnit, content);
   std::vector<std::string> lines;
   TextField<Width> line;
@@ -137,7 +137,7 @@ TEST(RecordRead, LinesLongerThanTheReadBuffer) {
 }
 
 TEST(RecordReadDeathTest, EndOfFileWithoutABranchEndsTheRun) {
-  TempDir dir;
+  ScratchFolder dir;
   EXPECT_EXIT(
       {
         testing_support::open_with_content(dir, kUnit, "");
@@ -150,7 +150,7 @@ TEST(RecordReadDeathTest, EndOfFileWithoutABranchEndsTheRun) {
 }
 
 TEST(RecordReadDeathTest, CommaAloneOnAnUnfinishedLastLineIsTheEnd) {
-  TempDir dir;
+  ScratchFolder dir;
   EXPECT_EXIT(
       {
         testing_support::open_with_content(dir, kUnit, ",");

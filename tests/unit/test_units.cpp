@@ -16,7 +16,7 @@
 namespace wexla {
 namespace {
 
-using testing_support::TempDir;
+using testing_support::ScratchFolder;
 
 constexpr int kUnit = 23;
 
@@ -24,7 +24,7 @@ constexpr int kUnit = 23;
 const std::string kNoEntry = host::regex_quoted(host::error_text(ENOENT));
 const std::string kNoSpace = host::regex_quoted(host::error_text(ENOSPC));
 
-long size_on_disk(const TempDir& dir, const std::string& name) {
+long size_on_disk(const ScratchFolder& dir, const std::string& name) {
   struct stat st {};
   return ::stat(dir.path(name).c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
@@ -32,7 +32,7 @@ long size_on_disk(const TempDir& dir, const std::string& name) {
 void write_line(std::string_view text) { write_record(kUnit, kWholeRecord, text); }
 
 TEST(UnitBuffer, RecordsWaitUntilTheThresholdIsReached) {
-  TempDir dir;
+  ScratchFolder dir;
   open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   Connection& c = *find_connection(kUnit);
   ASSERT_TRUE(c.buffered);
@@ -59,7 +59,7 @@ TEST(UnitBuffer, RecordsWaitUntilTheThresholdIsReached) {
 }
 
 TEST(UnitBuffer, PromptWaitsInTheBufferOfAFile) {
-  TempDir dir;
+  ScratchFolder dir;
   open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   write_record(kUnit, WEXLA_FORMAT("('Prompt ',$)"));
   EXPECT_EQ(size_on_disk(dir, "f"), 0);
@@ -68,7 +68,7 @@ TEST(UnitBuffer, PromptWaitsInTheBufferOfAFile) {
 }
 
 TEST(UnitBuffer, RecordsLongerThanTheRecordBufferArriveWhole) {
-  TempDir dir;
+  ScratchFolder dir;
   std::string line(kRecordCapacity * 2 + 5, 'z');
   open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   write_line("first");
@@ -78,7 +78,7 @@ TEST(UnitBuffer, RecordsLongerThanTheRecordBufferArriveWhole) {
 }
 
 TEST(UnitCut, FirstStatementCutsOldContent) {
-  TempDir dir;
+  ScratchFolder dir;
   dir.write("f", "old 1\nold 2\nold 3 is longer\n");
   open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   write_line("new");
@@ -88,7 +88,7 @@ TEST(UnitCut, FirstStatementCutsOldContent) {
 }
 
 TEST(UnitCut, FileOpenedAndNeverWrittenKeepsItsContent) {
-  TempDir dir;
+  ScratchFolder dir;
   dir.write("f", "old content\n");
   open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   close_connection(kUnit);
@@ -96,7 +96,7 @@ TEST(UnitCut, FileOpenedAndNeverWrittenKeepsItsContent) {
 }
 
 TEST(UnitCut, EveryOpeningCutsAfresh) {
-  TempDir dir;
+  ScratchFolder dir;
   dir.write("f", "old\n");
   open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   write_line("a much longer first section");
@@ -108,7 +108,7 @@ TEST(UnitCut, EveryOpeningCutsAfresh) {
 }
 
 TEST(UnitOpen, NewFileGetsTheModeLessTheMask) {
-  TempDir dir;
+  ScratchFolder dir;
   mode_t old_mask = ::umask(027);
   open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   ::umask(old_mask);
@@ -119,7 +119,7 @@ TEST(UnitOpen, NewFileGetsTheModeLessTheMask) {
 }
 
 TEST(UnitOpen, NamesKeepLeadingAndInnerBlanks) {
-  TempDir dir;
+  ScratchFolder dir;
   open_connection(kUnit, dir.path(" a b").string() + "   ", OpenStatus::unknown);
   EXPECT_EQ(find_connection(kUnit)->name(), dir.path(" a b").string());
   write_line("x");
@@ -128,7 +128,7 @@ TEST(UnitOpen, NamesKeepLeadingAndInnerBlanks) {
 }
 
 TEST(UnitOpen, DescriptorsAreClosedOnExec) {
-  TempDir dir;
+  ScratchFolder dir;
   open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
   int fd = find_connection(kUnit)->descriptor;
   EXPECT_GT(fd, 2);
@@ -137,7 +137,7 @@ TEST(UnitOpen, DescriptorsAreClosedOnExec) {
 }
 
 TEST(UnitOpen, SameFileAgainIsLeftAsItIs) {
-  TempDir dir;
+  ScratchFolder dir;
   dir.write("f", "line one\nline two\n");
   open_connection(kUnit, dir.path("f").string(), OpenStatus::old_file);
   TextField<8> line;
@@ -149,7 +149,7 @@ TEST(UnitOpen, SameFileAgainIsLeftAsItIs) {
 }
 
 TEST(UnitOpen, OtherFileOnAConnectedNumberEndsTheOldConnection) {
-  TempDir dir;
+  ScratchFolder dir;
   open_connection(kUnit, dir.path("a").string(), OpenStatus::unknown);
   write_line("to a");
   open_connection(kUnit, dir.path("b").string(), OpenStatus::unknown);
@@ -160,7 +160,7 @@ TEST(UnitOpen, OtherFileOnAConnectedNumberEndsTheOldConnection) {
 }
 
 TEST(UnitOpen, ReadThenWriteContinuesWhereTheReadStopped) {
-  TempDir dir;
+  ScratchFolder dir;
   dir.write("f", "keep\nold tail\n");
   open_connection(kUnit, dir.path("f").string(), OpenStatus::old_file);
   TextField<4> line;
@@ -171,7 +171,7 @@ TEST(UnitOpen, ReadThenWriteContinuesWhereTheReadStopped) {
 }
 
 TEST(UnitOpenDeathTest, Failures) {
-  TempDir dir;
+  ScratchFolder dir;
   dir.write("f", "x\n");
   EXPECT_EXIT(
       {
@@ -196,7 +196,7 @@ TEST(UnitOpenDeathTest, Failures) {
 
 TEST(UnitWriteDeathTest, RefusedWritesEndTheRun) {
   SKIP_WHEN(host::why_no_full_device());
-  TempDir dir;
+  ScratchFolder dir;
   std::filesystem::create_symlink("/dev/full", dir.path("full"));
   // A device gets every record at once: the first write is refused.
   EXPECT_EXIT(
@@ -210,7 +210,7 @@ TEST(UnitWriteDeathTest, RefusedWritesEndTheRun) {
 
 // Opens a buffered connection on a regular file whose writes are then
 // refused, as on a full disk: its descriptor is pointed at /dev/full.
-void open_on_full_disk(int number, const TempDir& dir, const std::string& name) {
+void open_on_full_disk(int number, const ScratchFolder& dir, const std::string& name) {
   open_connection(number, dir.path(name).string(), OpenStatus::unknown);
   int full = ::open("/dev/full", O_WRONLY);
   ::dup2(full, find_connection(number)->descriptor);
@@ -219,7 +219,7 @@ void open_on_full_disk(int number, const TempDir& dir, const std::string& name) 
 
 TEST(UnitWriteDeathTest, FailedFinalWriteAtCloseEndsTheRun) {
   SKIP_WHEN(host::why_no_full_device());
-  TempDir dir;
+  ScratchFolder dir;
   EXPECT_EXIT(
       {
         open_on_full_disk(kUnit, dir, "f");
@@ -231,7 +231,7 @@ TEST(UnitWriteDeathTest, FailedFinalWriteAtCloseEndsTheRun) {
 
 TEST(UnitWriteDeathTest, FailedFlushAtTheEndOfTheRunIsReportedOnce) {
   SKIP_WHEN(host::why_no_full_device());
-  TempDir dir;
+  ScratchFolder dir;
   EXPECT_EXIT(
       {
         open_on_full_disk(kUnit, dir, "f");
@@ -248,7 +248,7 @@ TEST(UnitWriteDeathTest, FailedFlushAtTheEndOfTheRunIsReportedOnce) {
 
 TEST(UnitWriteDeathTest, FailureDuringAFailingRunKeepsTheFirstReport) {
   SKIP_WHEN(host::why_no_full_device());
-  TempDir dir;
+  ScratchFolder dir;
   EXPECT_EXIT(
       {
         open_on_full_disk(kUnit, dir, "f");

@@ -18,7 +18,7 @@
 namespace wexla {
 namespace {
 
-using testing_support::TempDir;
+using testing_support::ScratchFolder;
 
 constexpr int kShort = 24;   // the statements without the walk
 constexpr int kWalked = 25;  // the same statements, walking the format
@@ -36,14 +36,14 @@ void walked_write(int unit, std::string_view text) {
   end_write(s);
 }
 
-long size_on_disk(const TempDir& dir, const std::string& name) {
+long size_on_disk(const ScratchFolder& dir, const std::string& name) {
   struct stat st {};
   return ::stat(dir.path(name).c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
 // Reads the whole content both ways into targets of `width` characters.
 void expect_same_reads(const std::string& content, std::size_t width) {
-  TempDir dir;
+  ScratchFolder dir;
   dir.write("a", content);
   dir.write("b", content);
   open_connection(kShort, dir.path("a").string(), OpenStatus::old_file);
@@ -102,7 +102,7 @@ TEST(WholeRecord, ReadsRandomLinesAsTheWalkDoes) {
 // capacity and threshold given, and compares the files after every record.
 void expect_same_writes(const std::vector<std::string>& texts, std::size_t capacity,
                         std::size_t threshold) {
-  TempDir dir;
+  ScratchFolder dir;
   const std::string old_content(100, 'o');
   dir.write("a", old_content);
   dir.write("b", old_content);
@@ -132,7 +132,7 @@ TEST(WholeRecord, WritesAsTheWalkDoes) {
 // A connection read ahead and then written: the read-ahead is given back
 // before the record goes to the file.
 TEST(WholeRecord, WriteAfterReadOnTheSameConnection) {
-  TempDir dir;
+  ScratchFolder dir;
   const std::string content = "first line\nsecond line\nthird line\n";
   dir.write("a", content);
   dir.write("b", content);

@@ -10,15 +10,9 @@
 #include <vector>
 
 #include "exact_decimal.hpp"
+#include "exact_limits.hpp"
+#include "sanitizer.hpp"
 #include "textio/write_number.hpp"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define WEXLA_TEST_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define WEXLA_TEST_SANITIZED 1
-#endif
-#endif
 
 namespace wexla {
 namespace {
@@ -147,21 +141,57 @@ TEST(GeneralField, EdgeCaseTable) {
 // ---------------------------------------------------------------------------
 // The form limits
 
-TEST(GeneralLimits, MatchTheTabulatedBits) {
-  const GeneralLimits g14_6 = general_limits(6);
-  EXPECT_EQ(g14_6.power, 1000000.0f);
-  EXPECT_EQ(to_bits(g14_6.scale), 0x3F7FFFF8u);
-  EXPECT_EQ(to_bits(g14_6.lower), 0x3DCCCCC6u);
-  const std::uint32_t t14[] = {0x3F7FFFF8u, 0x411FFFFBu, 0x42C7FFFAu, 0x4479FFF8u,
-                               0x461C3FFBu, 0x47C34FFAu, 0x497423F8u};
-  for (int k = 0; k <= 6; ++k) EXPECT_EQ(to_bits(g14_6.decade[k]), t14[k]) << "T(" << k << ")";
+// The limits of the program's two general items, as tabulated: P, R, L and
+// T(0) to T(d).
+const exact::Limits kG14_6Limits = {0x49742400u, 0x3F7FFFF8u, 0x3DCCCCC6u,
+                                    {0x3F7FFFF8u, 0x411FFFFBu, 0x42C7FFFAu, 0x4479FFF8u,
+                                     0x461C3FFBu, 0x47C34FFAu, 0x497423F8u}};
+const exact::Limits kG10_3Limits = {0x447A0000u, 0x3F7FDF3Bu, 0x3DCCB296u,
+                                    {0x3F7FDF3Bu, 0x411FEB85u, 0x42C7E666u, 0x4479E000u}};
 
-  const GeneralLimits g10_3 = general_limits(3);
-  EXPECT_EQ(g10_3.power, 1000.0f);
-  EXPECT_EQ(to_bits(g10_3.scale), 0x3F7FDF3Bu);
-  EXPECT_EQ(to_bits(g10_3.lower), 0x3DCCB296u);
-  const std::uint32_t t10[] = {0x3F7FDF3Bu, 0x411FEB85u, 0x42C7E666u, 0x4479E000u};
-  for (int k = 0; k <= 3; ++k) EXPECT_EQ(to_bits(g10_3.decade[k]), t10[k]) << "T(" << k << ")";
+// The code's limits for d as bit patterns, T(0) to T(d).
+exact::Limits limits_in_code(int d) {
+  const GeneralLimits g = general_limits(d);
+  exact::Limits l{to_bits(g.power), to_bits(g.scale), to_bits(g.lower), {}};
+  for (int k = 0; k <= d; ++k) l.decade.push_back(to_bits(g.decade[k]));
+  return l;
+}
+
+void expect_same_limits(const exact::Limits& got, const exact::Limits& want, int d) {
+  EXPECT_EQ(got.power, want.power) << "P of d = " << d;
+  EXPECT_EQ(got.scale, want.scale) << "R of d = " << d;
+  EXPECT_EQ(got.lower, want.lower) << "L of d = " << d;
+  ASSERT_EQ(got.decade.size(), want.decade.size()) << "d = " << d;
+  for (std::size_t k = 0; k < want.decade.size(); ++k) {
+    EXPECT_EQ(got.decade[k], want.decade[k]) << "T(" << k << ") of d = " << d;
+  }
+}
+
+TEST(GeneralLimits, MatchTheTabulatedBits) {
+  ASSERT_EQ(std::bit_cast<float>(kG14_6Limits.power), 1000000.0f);
+  ASSERT_EQ(std::bit_cast<float>(kG10_3Limits.power), 1000.0f);
+  expect_same_limits(limits_in_code(6), kG14_6Limits, 6);
+  expect_same_limits(limits_in_code(3), kG10_3Limits, 3);
+}
+
+TEST(GeneralLimits, ExactReferenceGivesTheTabulatedBits) {
+  expect_same_limits(exact::form_limits(6), kG14_6Limits, 6);
+  expect_same_limits(exact::form_limits(3), kG10_3Limits, 3);
+}
+
+TEST(GeneralLimits, MatchTheExactReferenceForEveryDigitCount) {
+  // Rows worked out by hand: R of g w.0 is 1 - 0.5 = 0.5, and L is 0.05 as
+  // the double 0.5 * 0.1 rounds to single precision; from d = 8 on, 0.5 / P
+  // is below half a unit of 1 and R is 1, so L is 0.1f.
+  EXPECT_EQ(exact::form_limits(0).scale, 0x3F000000u);
+  EXPECT_EQ(exact::form_limits(0).lower, 0x3D4CCCCDu);
+  EXPECT_EQ(exact::form_limits(8).scale, 0x3F800000u);
+  EXPECT_EQ(exact::form_limits(8).lower, 0x3DCCCCCDu);
+  EXPECT_EQ(exact::form_limits(39).power, exact::kInfinityBits);
+  for (int d = 0; d <= kMaxRealDigits; ++d) {
+    expect_same_limits(limits_in_code(d), exact::form_limits(d), d);
+    if (HasFailure()) break;
+  }
 }
 
 TEST(GeneralLimits, LargeDigitCountsStayFiniteOrInfiniteAndKeepFlags) {
@@ -207,13 +237,11 @@ TEST(GeneralFieldRounding, CarryIntoANewDecadeTakesItsExponent) {
 }
 
 TEST(GeneralFieldRounding, AValueEqualToALimitGoesToTheLargerDecade) {
-  const float t2 = general_limits(3).decade[2];
-  ASSERT_EQ(to_bits(t2), 0x42C7E666u);  // 99.95 as stored
+  const float t2 = from_bits(kG10_3Limits.decade[2]);  // 99.95 as stored
   EXPECT_EQ(general(10, 3, t2), "  100.    ");
   EXPECT_EQ(general(10, 3, std::nextafter(t2, 0.0f)), "  99.9    ");
 
-  const float lower = general_limits(6).lower;
-  ASSERT_EQ(to_bits(lower), 0x3DCCCCC6u);  // 0.09999995 as stored
+  const float lower = from_bits(kG14_6Limits.lower);  // 0.09999995 as stored
   EXPECT_EQ(general(14, 6, lower), "  0.100000    ");
   EXPECT_EQ(general(14, 6, std::nextafter(lower, 0.0f)), "  0.999999E-01");
 
@@ -253,13 +281,16 @@ TEST(GeneralField, NoSignificantDigits) {
   EXPECT_EQ(general(6, 0, 0.5f), "******");
   EXPECT_EQ(general(6, 0, 0.04f), "******");
   EXPECT_EQ(general(20, 0, 7.0f), std::string(20, '*'));
+  // 1 - 0.49999997 is 0.5 + 2^-25, which rounds to 0.5 in single precision:
+  // exponent form, although the value is below P - 0.5.
+  EXPECT_EQ(general(6, 0, from_bits(0x3EFFFFFFu)), "******");
+  EXPECT_EQ(general(6, 0, from_bits(0x3EFFFFFEu)), "0.    ");
 }
 
 TEST(GeneralField, ValueBetweenLastDecadeAndExponentLimit) {
   // For g15.7, T(7) = 9999999 lies below P - 0.5, so 9999999 keeps the
   // fixed form with no decimals.
-  const GeneralLimits g = general_limits(7);
-  ASSERT_EQ(g.decade[7], 9999999.0f);
+  ASSERT_EQ(exact::form_limits(7).decade[7], to_bits(9999999.0f));
   EXPECT_EQ(general(15, 7, 9999999.0f), "   9999999.    ");
   EXPECT_EQ(general(15, 7, 9999998.0f), "   9999998.    ");
   EXPECT_EQ(general(15, 7, 10000000.0f), "  0.1000000E+08");
@@ -358,24 +389,15 @@ TEST(ExactDecimal, RoundsHalfToEven) {
 // ---------------------------------------------------------------------------
 // Cross-checks against the exact reference
 
+// A general item with its limits, taken from the table or from the exact
+// reference, never from the code under test.
 struct Item {
   int w, d;
-  float power, lower;
-  std::vector<float> decade;
+  exact::Limits limits;
 };
 
-// The limits of the program's two general items, from their tabulated bits.
-Item g14_6_item() {
-  return {14, 6, 1000000.0f, from_bits(0x3DCCCCC6u),
-          {from_bits(0x3F7FFFF8u), from_bits(0x411FFFFBu), from_bits(0x42C7FFFAu),
-           from_bits(0x4479FFF8u), from_bits(0x461C3FFBu), from_bits(0x47C34FFAu),
-           from_bits(0x497423F8u)}};
-}
-Item g10_3_item() {
-  return {10, 3, 1000.0f, from_bits(0x3DCCB296u),
-          {from_bits(0x3F7FDF3Bu), from_bits(0x411FEB85u), from_bits(0x42C7E666u),
-           from_bits(0x4479E000u)}};
-}
+Item g14_6_item() { return {14, 6, kG14_6Limits}; }
+Item g10_3_item() { return {10, 3, kG10_3Limits}; }
 
 // The general field worked out from the exact decimal expansion. `tie` is
 // set when the rounding met an exact half.
@@ -388,19 +410,10 @@ std::string reference_general(const Item& item, float x, bool* tie = nullptr) {
     return std::string(static_cast<std::size_t>(w) - text.size(), ' ') + text;
   }
   const bool negative = std::signbit(x);
-  const float m = std::fabs(x);
-  const exact::Decimal e = exact::exact_decimal(m);
-  // Exponent form below L or from P - 0.5 on; P - 0.5 is exact in double.
-  const bool exponent_form =
-      m > 0.0f && (m < item.lower ||
-                   static_cast<double>(m) >= static_cast<double>(item.power) - 0.5);
-  if (!exponent_form) {
-    int q = item.d > 0 ? item.d - 1 : 0;
-    if (m > 0.0f) {
-      int k = 0;
-      while (k < item.d && !(m < item.decade[static_cast<std::size_t>(k)])) ++k;
-      q = item.d - k;
-    }
+  const std::uint32_t m = to_bits(x) & 0x7FFFFFFFu;
+  const exact::Decimal e = exact::exact_decimal(x);
+  if (m == 0 || !exact::takes_exponent_form(item.limits, m)) {
+    const int q = m == 0 ? (item.d > 0 ? item.d - 1 : 0) : exact::fixed_decimals(item.limits, m);
     const exact::Fixed f = exact::round_fixed(e, q, tie);
     return exact::layout(w, negative, f.integer, f.fraction, "    ");
   }
@@ -431,11 +444,7 @@ int cross_check(const Item& item, const std::vector<std::uint32_t>& values) {
   return ties;
 }
 
-#ifdef WEXLA_TEST_SANITIZED
-constexpr int kRandomCount = 250000;
-#else
-constexpr int kRandomCount = 1000000;
-#endif
+constexpr int kRandomCount = test_support::kSanitized ? 250000 : 1000000;
 
 TEST(GeneralFieldCrossCheck, RandomBitPatterns) {
   std::mt19937 random(20240603u);
@@ -478,13 +487,13 @@ TEST(GeneralFieldCrossCheck, ShortBinaryValuesMeetTies) {
 
 TEST(GeneralFieldCrossCheck, AroundEveryLimit) {
   for (const Item& item : {g14_6_item(), g10_3_item()}) {
-    std::vector<float> limits = item.decade;
-    limits.push_back(item.lower);
-    limits.push_back(item.power - 0.5f);
+    std::vector<std::uint32_t> limits = item.limits.decade;
+    limits.push_back(item.limits.lower);
+    limits.push_back(to_bits(from_bits(item.limits.power) - 0.5f));
     std::vector<std::uint32_t> values;
-    for (float limit : limits) {
+    for (std::uint32_t limit : limits) {
       for (int step = -4; step <= 4; ++step) {
-        const std::uint32_t bits = to_bits(limit) + static_cast<std::uint32_t>(step);
+        const std::uint32_t bits = limit + static_cast<std::uint32_t>(step);
         values.push_back(bits);
         values.push_back(bits | 0x80000000u);
       }
@@ -494,8 +503,7 @@ TEST(GeneralFieldCrossCheck, AroundEveryLimit) {
 }
 
 TEST(GeneralFieldCrossCheck, EveryDigitCountAtTheWidthBoundaries) {
-  // Limits for any d from the field's own rule (checked against the
-  // tabulated bits above); digits and layout from the exact reference. The
+  // Limits, digits and layout for any d from the exact reference. The
   // widths around the exact length needed, and the extremes, probe both the
   // layout and the buffers.
   const float values[] = {0.0f,          -0.0f,         0.3f,          -0.0996f,
@@ -503,8 +511,7 @@ TEST(GeneralFieldCrossCheck, EveryDigitCountAtTheWidthBoundaries) {
                           from_bits(1u), -std::numeric_limits<float>::max()};
   int failures = 0;
   for (int d = 0; d <= kMaxRealDigits; ++d) {
-    const GeneralLimits g = general_limits(d);
-    Item item{0, d, g.power, g.lower, std::vector<float>(g.decade, g.decade + d + 1)};
+    Item item{0, d, exact::form_limits(d)};
     for (float x : values) {
       item.w = 256;
       const std::string wide = reference_general(item, x);
@@ -528,8 +535,7 @@ TEST(GeneralFieldCrossCheck, EveryWidthForLongFields) {
   const float values[] = {-std::numeric_limits<float>::max(), from_bits(1u), -0.0f, 0.3f};
   int failures = 0;
   for (int d : {0, 1, 37, 38, 39, 250, 256}) {
-    const GeneralLimits g = general_limits(d);
-    Item item{0, d, g.power, g.lower, std::vector<float>(g.decade, g.decade + d + 1)};
+    Item item{0, d, exact::form_limits(d)};
     for (float x : values) {
       for (int w = 1; w <= 256; ++w) {
         item.w = w;
