@@ -14,8 +14,9 @@ void system_sub(std::string_view command, Where where) {
   std::memcpy(text, command.data(), length);
   text[length] = '\0';
   flush_all_units(where);
-  // A failing command only shows through its own messages.
-  (void)std::system(text);
+  // A failing command only shows through its own messages, so its status
+  // is kept but not acted on.
+  [[maybe_unused]] int status = std::system(text);
 }
 
 }  // namespace wexla
