@@ -11,6 +11,9 @@ LIBCXX_BUILD ?= build-libcxx
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR ?= $(BUILD)/run
 DEVELOPER = -DWEXLA_WERROR=ON -DWEXLA_TESTS=ON -DWEXLA_REQUIRE_TESTS=ON
+# More cmake arguments for every configure, e.g.
+# CMAKE_ARGS=-DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest
+CMAKE_ARGS ?=
 
 .PHONY: all build program run test test-asan test-libcxx clean
 
@@ -18,11 +21,11 @@ all: program
 
 program:
 	@[ -f $(BUILD)/CMakeCache.txt ] || \
-	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWEXLA_TESTS=OFF >/dev/null
+	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWEXLA_TESTS=OFF $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target wexla
 
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(DEVELOPER) >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(DEVELOPER) $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: program
@@ -37,7 +40,7 @@ test: build
 # with warnings as errors.
 test-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-	  -DWEXLA_SANITIZE=ON $(DEVELOPER) >/dev/null
+	  -DWEXLA_SANITIZE=ON $(DEVELOPER) $(CMAKE_ARGS) >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
@@ -47,10 +50,10 @@ test-asan:
 GTEST_SOURCES ?= /usr/src/googletest
 test-libcxx:
 	cmake -S . -B $(LIBCXX_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_CXX_FLAGS=-stdlib=libc++ -DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++ \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_FLAGS=-stdlib=libc++ \
 	  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
 	  $(if $(wildcard $(GTEST_SOURCES)/CMakeLists.txt),-DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=$(GTEST_SOURCES)) \
-	  $(DEVELOPER) >/dev/null
+	  $(DEVELOPER) $(CMAKE_ARGS) >/dev/null
 	cmake --build $(LIBCXX_BUILD) -j $(JOBS)
 	cd $(LIBCXX_BUILD) && ctest --output-on-failure -j $(JOBS)
 
@@ -79,7 +82,7 @@ fuzz: $(addprefix fuzz-run-,$(FUZZ_TARGETS))
 
 fuzz-build:
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DWEXLA_FUZZ=ON -DWEXLA_TESTS=OFF -DWEXLA_WERROR=ON >/dev/null
+	  -DWEXLA_FUZZ=ON -DWEXLA_TESTS=OFF -DWEXLA_WERROR=ON $(CMAKE_ARGS) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 fuzz-run-%: fuzz-build
@@ -99,7 +102,7 @@ BENCH_SIZE ?= 256M
 .PHONY: bench bench-build bench-micro
 bench-build:
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWEXLA_BENCH=ON \
-	  -DWEXLA_TESTS=OFF >/dev/null
+	  -DWEXLA_TESTS=OFF $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 
 bench: bench-build
