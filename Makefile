@@ -19,8 +19,9 @@ CMAKE_ARGS ?=
 
 all: program
 
+# cmake_install.cmake is written only by a configure that succeeded.
 program:
-	@[ -f $(BUILD)/CMakeCache.txt ] || \
+	@[ -f $(BUILD)/cmake_install.cmake ] || \
 	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWEXLA_TESTS=OFF $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target wexla
 
