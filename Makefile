@@ -1,19 +1,35 @@
 # Thin front end over CMake. `make run` runs the whole job on the bundled
 # sample in a scratch folder; `make test` builds and runs every test.
+#
+# `make run` and `make install` build the program alone: a new build folder
+# is configured without the tests (no GoogleTest, no network), an existing
+# one keeps its settings. The developer targets (test, test-asan,
+# test-libcxx, fuzz) turn warnings into errors and insist on the tests.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+LIBCXX_BUILD ?= build-libcxx
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 RUN_DIR ?= $(BUILD)/run
+DEVELOPER = -DWEXLA_WERROR=ON -DWEXLA_TESTS=ON -DWEXLA_REQUIRE_TESTS=ON
+# More cmake arguments for every configure, e.g.
+# CMAKE_ARGS=-DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest
+CMAKE_ARGS ?=
 
-.PHONY: all build run test test-asan clean
+.PHONY: all build program run test test-asan test-libcxx clean
 
-all: build
+all: program
+
+# cmake_install.cmake is written only by a configure that succeeded.
+program:
+	@[ -f $(BUILD)/cmake_install.cmake ] || \
+	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWEXLA_TESTS=OFF $(CMAKE_ARGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target wexla
 
 build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(DEVELOPER) $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: program
 	rm -rf $(RUN_DIR) && mkdir -p $(RUN_DIR)
 	cp examples/sample.OUT $(RUN_DIR)/
 	cd $(RUN_DIR) && printf '\n' | ../wexla sample 5
@@ -25,18 +41,31 @@ test: build
 # with warnings as errors.
 test-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-	  -DWEXLA_SANITIZE=ON >/dev/null
+	  -DWEXLA_SANITIZE=ON $(DEVELOPER) $(CMAKE_ARGS) >/dev/null
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# clang with libc++, the standard library of macOS. The installed GoogleTest
+# is built for libstdc++, so it is built here from sources: GTEST_SOURCES
+# (Debian's googletest package) when present, else fetched.
+GTEST_SOURCES ?= /usr/src/googletest
+test-libcxx:
+	cmake -S . -B $(LIBCXX_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_FLAGS=-stdlib=libc++ \
+	  -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+	  $(if $(wildcard $(GTEST_SOURCES)/CMakeLists.txt),-DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=$(GTEST_SOURCES)) \
+	  $(DEVELOPER) $(CMAKE_ARGS) >/dev/null
+	cmake --build $(LIBCXX_BUILD) -j $(JOBS)
+	cd $(LIBCXX_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Installs wexla and its manual page under PREFIX (make install PREFIX=~/.local).
 PREFIX ?= /usr/local
 .PHONY: install
-install: build
+install: program
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(LIBCXX_BUILD)
 
 # Fuzzing (clang's libFuzzer): builds the targets in fuzz/ and runs each for
 # FUZZ_SECONDS on a working copy of its seeds in fuzz/corpus-work/, so the
@@ -54,7 +83,7 @@ fuzz: $(addprefix fuzz-run-,$(FUZZ_TARGETS))
 
 fuzz-build:
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DWEXLA_FUZZ=ON -DWEXLA_TESTS=OFF >/dev/null
+	  -DWEXLA_FUZZ=ON -DWEXLA_TESTS=OFF -DWEXLA_WERROR=ON $(CMAKE_ARGS) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 fuzz-run-%: fuzz-build
@@ -74,7 +103,7 @@ BENCH_SIZE ?= 256M
 .PHONY: bench bench-build bench-micro
 bench-build:
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWEXLA_BENCH=ON \
-	  -DWEXLA_TESTS=OFF >/dev/null
+	  -DWEXLA_TESTS=OFF $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 
 bench: bench-build

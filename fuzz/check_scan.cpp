@@ -41,7 +41,6 @@ namespace {
 
 constexpr std::size_t kLine = 80;
 constexpr int kChildSeconds = 20;
-const std::string kPercent = "5";
 const char* const kFiles[] = {"r.OUT",      "temp.OUT",   "BEST.OUT",
                               "WexlaP.OUT", "stdout.txt", "stderr.txt"};
 

@@ -1,11 +1,9 @@
 #include "real_oracle.hpp"
 
 #include <algorithm>
-#include <bit>
-#include <charconv>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+
+#include "nearest_binary32.hpp"
 
 namespace wexla::fuzz {
 namespace {
@@ -135,26 +133,8 @@ OracleReal oracle_read_real(std::string_view field, int d) {
   if (exponent > 9999 || exponent < -9999) return refused();
 
   // Value = digits * 10^(exponent - fraction digits).
-  std::string digits = whole + fraction;
-  if (digits.empty()) digits = "0";
   long long scale = exponent - static_cast<long long>(fraction.size());
-  std::string text = (negative ? "-" : "") + digits + "e" + std::to_string(scale);
-  float result = 0.0f;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), result,
-                                      std::chars_format::scientific);
-  std::uint32_t sign = negative ? kSign : 0;
-  if (error == std::errc::result_out_of_range) {
-    // Out of range is either above the largest finite value or below half
-    // the smallest subnormal: the decimal magnitude tells which.
-    std::size_t lead = digits.find_first_not_of('0');
-    long long magnitude = static_cast<long long>(digits.size() - lead - 1) + scale;
-    return value((magnitude >= 0 ? 0x7F800000u : 0u) | sign);
-  }
-  if (error != std::errc() || end != text.data() + text.size()) {
-    std::fprintf(stderr, "oracle: from_chars failed on '%s'\n", text.c_str());
-    std::abort();
-  }
-  return value(std::bit_cast<std::uint32_t>(result));
+  return value(nearest_binary32(whole + fraction, scale, negative));
 }
 
 }  // namespace wexla::fuzz

@@ -1,6 +1,6 @@
 // A second, independent reading of a real number field, for checking the
 // program's reader: the field text is rewritten by simple string steps into
-// a plain decimal text and converted with std::from_chars.
+// digits and a decimal exponent, converted by exact integer arithmetic.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,5 @@
 #include "textio/failure.hpp"
 
-#include <cxxabi.h>
-#include <dlfcn.h>
-#include <execinfo.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -16,11 +13,21 @@
 #include "textio/connection_table.hpp"
 #include "textio/write_all.hpp"
 
+// The backtrace parts are optional; the build says which the system has.
+#if WEXLA_HAVE_BACKTRACE
+#include WEXLA_BACKTRACE_HEADER
+#endif
+#if WEXLA_HAVE_DLADDR
+#include <dlfcn.h>
+#endif
+#if WEXLA_HAVE_CXXABI
+#include <cxxabi.h>
+#endif
+
 namespace wexla {
 namespace {
 
 constexpr std::string_view kReasonPrefix = "Wexla run-time error: ";
-constexpr int kMaxFrames = 64;
 
 bool reported = false;
 
@@ -35,32 +42,44 @@ std::string_view base_name(const char* path) {
 
 // One line per active call, innermost first, leaving out the reporting
 // frames themselves. Demangling allocates, so it is skipped when memory ran out.
-[[gnu::noinline]] void write_backtrace(int skip, bool demangle) {
+// Without backtrace() in the C library the report simply ends after its
+// heading.
+[[gnu::noinline]] void write_backtrace([[maybe_unused]] int skip,
+                                       [[maybe_unused]] bool demangle) {
+#if WEXLA_HAVE_BACKTRACE
+  constexpr int kMaxFrames = 64;
   void* frames[kMaxFrames];
   int count = ::backtrace(frames, kMaxFrames);
   char line[1024];
   for (int i = skip + 1, shown = 0; i < count; ++i, ++shown) {
-    Dl_info info{};
     const char* name = nullptr;
+    const char* object = nullptr;
     char* readable = nullptr;
-    if (::dladdr(frames[i], &info) != 0 && info.dli_sname != nullptr) {
+#if WEXLA_HAVE_DLADDR
+    Dl_info info{};
+    if (::dladdr(frames[i], &info) != 0) {
       name = info.dli_sname;
-      int status = 0;
-      if (demangle) readable = abi::__cxa_demangle(name, nullptr, nullptr, &status);
-      if (readable != nullptr) name = readable;
+      object = info.dli_fname;
     }
+#endif
+#if WEXLA_HAVE_CXXABI
+    int status = 0;
+    if (name != nullptr && demangle) readable = abi::__cxa_demangle(name, nullptr, nullptr, &status);
+    if (readable != nullptr) name = readable;
+#endif
     int n;
     if (name != nullptr) {
       n = std::snprintf(line, sizeof line, "#%d  %p in %s\n", shown, frames[i], name);
-    } else if (info.dli_fname != nullptr) {
+    } else if (object != nullptr) {
       n = std::snprintf(line, sizeof line, "#%d  %p in %s\n", shown, frames[i],
-                        base_name(info.dli_fname).data());
+                        base_name(object).data());
     } else {
       n = std::snprintf(line, sizeof line, "#%d  %p\n", shown, frames[i]);
     }
     std::free(readable);
     if (n > 0) write_stderr({line, std::min(static_cast<std::size_t>(n), sizeof line - 1)});
   }
+#endif
 }
 
 [[gnu::noinline]] void write_report(Where where, ConnectionRef connection,
@@ -124,9 +143,11 @@ void install_failure_handlers() {
   sigemptyset(&quiet.sa_mask);
   ::sigaction(SIGPIPE, &quiet, nullptr);
   ::sigaction(SIGXFSZ, &quiet, nullptr);
+#if WEXLA_HAVE_BACKTRACE
   // The first backtrace loads the unwinder; do it while memory is plentiful.
   void* frame[1];
   ::backtrace(frame, 1);
+#endif
 }
 
 }  // namespace wexla

@@ -16,16 +16,27 @@ std::string shape(const Format& f) {
     const FormatItem& item = f.items[i];
     if (!out.empty()) out += ' ';
     switch (item.kind) {
-      case ItemKind::literal: out += "'" + std::string(f.literal(item)) + "'"; break;
+      // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about
+      // a C string added to a temporary std::string.
+      case ItemKind::literal:
+        out += '\'';
+        out += f.literal(item);
+        out += '\'';
+        break;
       case ItemKind::skip: out += std::to_string(item.width) + "x"; break;
       case ItemKind::slash: out += "/"; break;
       case ItemKind::dollar: out += "$"; break;
       case ItemKind::text:
-        out += item.has_width ? "a" + std::to_string(item.width) : "a";
+        out += 'a';
+        if (item.has_width) out += std::to_string(item.width);
         break;
       case ItemKind::integer:
-        out += "i" + std::to_string(item.width);
-        if (item.has_digits) out += "." + std::to_string(item.digits);
+        out += 'i';
+        out += std::to_string(item.width);
+        if (item.has_digits) {
+          out += '.';
+          out += std::to_string(item.digits);
+        }
         break;
       case ItemKind::general:
       case ItemKind::fixed:
