@@ -65,7 +65,7 @@ install: program
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(LIBCXX_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(LIBCXX_BUILD) $(PACKAGE_BUILD)
 
 # Fuzzing (clang's libFuzzer): builds the targets in fuzz/ and runs each for
 # FUZZ_SECONDS on a working copy of its seeds in fuzz/corpus-work/, so the
