@@ -1,9 +1,10 @@
 #!/bin/sh
 # cmake --install into a fresh prefix: the program in bin/, the manual page
 # in share/man/man1/, contrib/bbedit only when asked for.
-# Arguments: cmake, build folder, source folder, built wexla, WEXLA_INSTALL_BBEDIT.
+# Arguments: cmake, build folder, source folder, built wexla, WEXLA_INSTALL_BBEDIT,
+# the project version.
 set -u
-cmake=$1 build=$2 source=$3 built=$4 bbedit_option=$5
+cmake=$1 build=$2 source=$3 built=$4 bbedit_option=$5 project_version=$6
 faults=0
 fault() { echo "FAULT: $*"; faults=$((faults + 1)); }
 
@@ -25,7 +26,7 @@ version=$("$prefix/bin/wexla" --version </dev/null 2>&1)
 status=$?
 [ "$status" -eq 0 ] || fault "installed wexla --version ended with status $status"
 case $version in
-  "WEXLA v1.03 (build "*")") ;;
+  "WEXLA v$project_version (build "*")") ;;
   *) fault "installed wexla --version printed: $version" ;;
 esac
 [ "$version" = "$("$built" --version </dev/null 2>&1)" ] ||
