@@ -81,7 +81,8 @@ int main(int argc, char** argv) {
   auto in_seconds = [](const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
   };
-  std::printf("%.6f %ld %.6f\n", seconds, usage.ru_maxrss,
-              in_seconds(usage.ru_utime) + in_seconds(usage.ru_stime));
+  double user = in_seconds(usage.ru_utime);
+  double system = in_seconds(usage.ru_stime);
+  std::printf("%.6f %ld %.6f %.6f %.6f\n", seconds, usage.ru_maxrss, user + system, user, system);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

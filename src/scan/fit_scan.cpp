@@ -69,10 +69,6 @@ ScanKeys trimmed_keys(const FitScan& scan) {
   return keys;
 }
 
-bool may_hold_key(const Line& line, const ScanKeys& keys) {
-  return !keys.has_common || std::memchr(line.chars.data(), keys.common, Line::width) != nullptr;
-}
-
 void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
               SummaryWriter& summary) {
   open_connection(results_connection, results_name, OpenStatus::old_file);
