@@ -88,8 +88,9 @@ template <std::size_t W>
   __m128i offset = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
 #pragma GCC unroll 8
   for (std::size_t k = 0; k < kChunks; ++k) {
+    // Bytes before the end are kept; the rest become blanks: (c ^ b) & 0 ^ b.
     __m128i keep = _mm_cmplt_epi8(offset, limit);
-    __m128i bytes = _mm_or_si128(_mm_and_si128(keep, chunk[k]), _mm_andnot_si128(keep, blanks));
+    __m128i bytes = _mm_xor_si128(_mm_and_si128(_mm_xor_si128(chunk[k], blanks), keep), blanks);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16 * k), bytes);
     offset = _mm_add_epi8(offset, _mm_set1_epi8(16));
   }
