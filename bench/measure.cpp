@@ -1,6 +1,7 @@
 // Runs one command and prints its wall time in seconds, the peak resident
 // memory of it and the commands it waited for in KiB, and the processor time
-// (user and system) of all of them in seconds:
+// of all of them in seconds: user and system together, then user, then
+// system:
 //
 //   measure [-i INPUT] [-o OUTPUT] -- COMMAND [ARGS...]
 //
