@@ -150,7 +150,8 @@ inline bool joins_as_whole_record(const Connection& c, std::size_t length) {
 }
 [[nodiscard]] inline IoError append_whole_record(Connection& c, const char* data, std::size_t length) {
   OutputBuffer& out = c.out;
-  std::memcpy(out.bytes + out.pending, data, length);
+  // An empty record may come without any data at all.
+  if (length > 0) std::memcpy(out.bytes + out.pending, data, length);
   out.bytes[out.pending + length] = '\n';
   out.pending += length + 1;
   c.position += length + 1;
