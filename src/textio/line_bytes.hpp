@@ -19,13 +19,20 @@
 
 namespace wexla {
 
+// What copy_line_head found: the offset of the line's end, or W when none
+// of the W bytes is one; and whether the W bytes written hold the watched
+// byte (the caller's, such as a byte its keys share).
+struct LineHead {
+  std::size_t end;
+  bool holds_watched;
+};
+
 // Copies the first W bytes at `from` into `to`, with blanks in place of the
 // line's end and everything after it. The line ends at its first line feed,
-// or at its first carriage return when `stop_at_cr`. Returns the offset of
-// that end, or W when none of the W bytes is one. All W bytes at `from`
+// or at its first carriage return when `stop_at_cr`. All W bytes at `from`
 // must be readable.
 template <std::size_t W>
-std::size_t copy_line_head_plain(char* to, const char* from, bool stop_at_cr) {
+LineHead copy_line_head_plain(char* to, const char* from, bool stop_at_cr, char watched) {
   std::size_t end = W;
   if (const void* lf = std::memchr(from, '\n', W)) end = static_cast<std::size_t>(static_cast<const char*>(lf) - from);
   if (stop_at_cr) {
@@ -33,7 +40,7 @@ std::size_t copy_line_head_plain(char* to, const char* from, bool stop_at_cr) {
   }
   std::memcpy(to, from, end);
   std::memset(to + end, ' ', W - end);
-  return end;
+  return {end, std::memchr(to, watched, W) != nullptr};
 }
 
 template <std::size_t W>
@@ -51,9 +58,10 @@ inline std::size_t find_byte_plain(const char* text, std::size_t length, char by
 #ifdef WEXLA_SSE2_BYTES
 // The same, without a branch per byte or per line length: one compare per
 // 16 bytes finds the line ends, and a second pass keeps the bytes before
-// the first one and puts blanks over the rest.
+// the first one, puts blanks over the rest and looks for the watched byte.
 template <std::size_t W>
-[[gnu::always_inline]] inline std::size_t copy_line_head_sse2(char* to, const char* from, bool stop_at_cr) {
+[[gnu::always_inline]] inline LineHead copy_line_head_sse2(char* to, const char* from,
+                                                           bool stop_at_cr, char watched) {
   static_assert(W % 16 == 0 && W <= 112, "offsets must fit a signed byte");
   constexpr std::size_t kChunks = W / 16;
   const __m128i lf = _mm_set1_epi8('\n');
@@ -84,6 +92,8 @@ template <std::size_t W>
                                  : 64 + static_cast<std::size_t>(std::countr_zero(ends[1]));
   end = std::min(end, W);
   const __m128i blanks = _mm_set1_epi8(' ');
+  const __m128i wanted = _mm_set1_epi8(watched);
+  __m128i found = _mm_setzero_si128();
   const __m128i limit = _mm_set1_epi8(static_cast<char>(end));
   __m128i offset = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
 #pragma GCC unroll 8
@@ -92,9 +102,10 @@ template <std::size_t W>
     __m128i keep = _mm_cmplt_epi8(offset, limit);
     __m128i bytes = _mm_xor_si128(_mm_and_si128(_mm_xor_si128(chunk[k], blanks), keep), blanks);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16 * k), bytes);
+    found = _mm_or_si128(found, _mm_cmpeq_epi8(bytes, wanted));
     offset = _mm_add_epi8(offset, _mm_set1_epi8(16));
   }
-  return end;
+  return {end, _mm_movemask_epi8(found) != 0};
 }
 
 template <std::size_t W>
@@ -128,11 +139,12 @@ inline std::size_t find_byte_sse2(const char* text, std::size_t length, char byt
 #endif
 
 template <std::size_t W>
-[[gnu::always_inline]] inline std::size_t copy_line_head(char* to, const char* from, bool stop_at_cr) {
+[[gnu::always_inline]] inline LineHead copy_line_head(char* to, const char* from, bool stop_at_cr,
+                                                      char watched) {
 #ifdef WEXLA_SSE2_BYTES
-  return copy_line_head_sse2<W>(to, from, stop_at_cr);
+  return copy_line_head_sse2<W>(to, from, stop_at_cr, watched);
 #else
-  return copy_line_head_plain<W>(to, from, stop_at_cr);
+  return copy_line_head_plain<W>(to, from, stop_at_cr, watched);
 #endif
 }
 

@@ -36,18 +36,13 @@ constexpr bool is_single_text(const Format& f) {
 }
 // Inline, so that the copy of a line of known width is a few moves. The
 // number and the place are passed apart, so that they stay in registers.
+// Every case but the common one, out of line: put, end_record, end_output.
+void write_text_record_general(Connection& c, std::string_view text, Where where);
 [[gnu::always_inline]] inline void write_text_record(int number, std::string_view text,
                                                     Where where) {
   Connection& c = statement_connection(number, true, where);
-  IoError e;
-  if (joins_as_whole_record(c, text.size())) {
-    e = append_whole_record(c, text.data(), text.size());
-  } else {
-    e = put(c, text.data(), text.size());
-    if (!e) e = end_record(c);
-    if (!e) e = end_output(c);
-  }
-  if (e) fail_io(c.ref(), e, where);
+  if (!joins_as_whole_record(c, text.size())) return write_text_record_general(c, text, where);
+  if (IoError e = append_whole_record(c, text.data(), text.size())) fail_io(c.ref(), e, where);
 }
 
 // The width of the lines read inline: the scanner's 80-character lines.
@@ -60,14 +55,18 @@ inline constexpr std::size_t kInlineLineWidth = 80;
 // and the end of the statement would: a carriage return among the first 80
 // bytes ends it (with the line feed right after it, if there is one), and
 // the rest of a longer line is skipped to its line feed, carriage returns
-// and all. False when the case does not apply; the target may then hold
-// anything, and the general read fills it afresh.
-[[gnu::always_inline]] inline bool take_line_head(Connection& c, char* target) {
+// and all. The same pass tells whether the line holds `watched`. False when
+// the case does not apply; the target may then hold anything, and the
+// general read fills it afresh.
+[[gnu::always_inline]] inline bool take_line_head(Connection& c, char* target, char watched,
+                                                  bool& holds_watched) {
   constexpr std::size_t kWidth = kInlineLineWidth;
   std::span<const char> in = input(c);
   if (in.size() <= kWidth) return false;
   const char* p = in.data();
-  std::size_t end = copy_line_head<kWidth>(target, p, c.in.has_cr);
+  LineHead head = copy_line_head<kWidth>(target, p, c.in.has_cr, watched);
+  holds_watched = head.holds_watched;
+  std::size_t end = head.end;
   if (end == kWidth) {
     std::size_t lf = find_byte(p + kWidth, in.size() - kWidth, '\n');
     if (lf == in.size() - kWidth) return false;
@@ -87,8 +86,29 @@ bool read_text_record_general(Connection& c, std::span<char> target, bool end_br
 [[gnu::always_inline]] inline bool read_text_record(int number, std::span<char> target,
                                                    bool end_branch, Where where) {
   Connection& c = statement_connection(number, false, where);
-  if (target.size() == kInlineLineWidth && take_line_head(c, target.data())) return false;
+  bool unused = false;
+  if (target.size() == kInlineLineWidth && take_line_head(c, target.data(), kBlank, unused)) {
+    return false;
+  }
   return read_text_record_general(c, target, end_branch, where);
+}
+
+// The scanner's read of one line: "(a)" into an 80-character target, with
+// an end-of-file branch, and whether the line holds `watched`, found in the
+// same pass over its bytes.
+struct LineRead {
+  bool got_line;  // false at the end of the file
+  bool holds_watched;
+};
+[[gnu::always_inline]] inline LineRead read_line_or_end(OnConnection from,
+                                                        std::span<char, kInlineLineWidth> target,
+                                                        char watched) {
+  Connection& c = statement_connection(from.number, false, from.where);
+  LineRead read{true, false};
+  if (take_line_head(c, target.data(), watched, read.holds_watched)) return read;
+  read.got_line = !read_text_record_general(c, target, true, from.where);
+  read.holds_watched = holds_byte<kInlineLineWidth>(target.data(), watched);
+  return read;
 }
 
 template <class... Values>

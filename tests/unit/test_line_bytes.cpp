@@ -46,18 +46,27 @@ const HeadCase kHeadCases[] = {
     {std::string(100, 'y'), true, 80, std::string(80, 'y')},
     {std::string(70, ' ') + "\n", false, 70, std::string(70, ' ')},
     {std::string("\xff\x80\x7f\x0a"), false, 3, "\xff\x80\x7f"},  // bytes of every sign
+    {"aPb\nc", false, 3, "aPb"},                  // the watched byte in the line
+    {"ab\nPc", false, 2, "ab"},                   // ... after its end: not in the line
+    {std::string(79, 'x') + "P", false, 80, std::string(79, 'x') + "P"},
+    {std::string(80, 'x') + "P\n", false, 80, std::string(80, 'x')},  // beyond the 80
 };
 
-// Runs one version of the head copy and checks end and target.
+// Runs one version of the head copy and checks the end, the target, and
+// whether the line holds "P" or a blank (which the padding holds).
 template <class Copy>
 void expect_heads(Copy copy, const char* version) {
   for (const HeadCase& c : kHeadCases) {
     std::string input = padded(c.input);
-    std::string target(kWidth, '#');
-    std::size_t end = copy(target.data(), input.data(), c.stop_at_cr);
     std::string expected = c.head + std::string(kWidth - c.head.size(), ' ');
-    EXPECT_EQ(end, c.end) << version << " on " << c.input;
-    EXPECT_EQ(target, expected) << version << " on " << c.input;
+    for (char watched : {'P', ' '}) {
+      std::string target(kWidth, '#');
+      LineHead head = copy(target.data(), input.data(), c.stop_at_cr, watched);
+      EXPECT_EQ(head.end, c.end) << version << " on " << c.input;
+      EXPECT_EQ(target, expected) << version << " on " << c.input;
+      EXPECT_EQ(head.holds_watched, expected.find(watched) != std::string::npos)
+          << version << " on " << c.input << " watching '" << watched << "'";
+    }
   }
 }
 
@@ -133,9 +142,11 @@ TEST(LineBytes, VectorVersionsGiveThePlainBytes) {
     bool stop_at_cr = round % 2 == 0;
     std::string plain(kWidth, '#');
     std::string vector(kWidth, '%');
-    std::size_t plain_end = copy_line_head_plain<kWidth>(plain.data(), input.data(), stop_at_cr);
-    std::size_t vector_end = copy_line_head_sse2<kWidth>(vector.data(), input.data(), stop_at_cr);
-    ASSERT_EQ(vector_end, plain_end) << round;
+    char watched = alphabet[round % 8];
+    LineHead plain_head = copy_line_head_plain<kWidth>(plain.data(), input.data(), stop_at_cr, watched);
+    LineHead vector_head = copy_line_head_sse2<kWidth>(vector.data(), input.data(), stop_at_cr, watched);
+    ASSERT_EQ(vector_head.end, plain_head.end) << round;
+    ASSERT_EQ(vector_head.holds_watched, plain_head.holds_watched) << round;
     ASSERT_EQ(vector, plain) << round;
     ASSERT_EQ(holds_byte_sse2<kWidth>(input.data(), 'P'), holds_byte_plain<kWidth>(input.data(), 'P'))
         << round;
