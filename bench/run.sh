@@ -77,7 +77,7 @@ timed() {
 # Empties the run folder of everything but the results file, then syncs, so
 # that each run writes new files and starts without dirty pages.
 fresh() {
-  rm -f run/copy run/crlf/temp.OUT run/crlf/BEST.OUT run/crlf/WexlaP.OUT run/temp.OUT run/BEST.OUT run/WexlaP.OUT run/screen.txt
+  rm -f run/copy run/crlf/temp.OUT run/crlf/BEST.OUT run/crlf/WexlaP.OUT run/crlf/screen.txt run/temp.OUT run/BEST.OUT run/WexlaP.OUT run/screen.txt
   sync
 }
 
@@ -116,7 +116,7 @@ for size in "$@"; do
     fresh; run_wexla logs/crlf bin-scan crlf
   done
   copies=$(($(wc -l <copies) / (3 * REPEATS)))
-  tail -n 4 run/screen.txt | grep 'within' || true
+  tail -n 4 run/crlf/screen.txt | grep 'within' || true
 
   echo
   echo "results file: $bytes bytes ($size), $lines lines, $(grep -c 'Final WSS' run/bench.OUT) fits; $REPEATS runs each, medians"
