@@ -148,7 +148,8 @@ inline bool joins_as_whole_record(const Connection& c, std::size_t length) {
   return out.record_in_place && out.record_length == 0 && c.in.length == 0 && c.at_end &&
          length < out.capacity - out.pending && joins_pending(out, length + 1);
 }
-[[nodiscard]] inline IoError append_whole_record(Connection& c, const char* data, std::size_t length) {
+[[nodiscard]] inline IoError append_whole_record(Connection& c, const char* data,
+                                                 std::size_t length) {
   OutputBuffer& out = c.out;
   // An empty record may come without any data at all.
   if (length > 0) std::memcpy(out.bytes + out.pending, data, length);

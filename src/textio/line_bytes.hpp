@@ -34,9 +34,11 @@ struct LineHead {
 template <std::size_t W>
 LineHead copy_line_head_plain(char* to, const char* from, bool stop_at_cr, char watched) {
   std::size_t end = W;
-  if (const void* lf = std::memchr(from, '\n', W)) end = static_cast<std::size_t>(static_cast<const char*>(lf) - from);
+  if (const void* lf = std::memchr(from, '\n', W))
+    end = static_cast<std::size_t>(static_cast<const char*>(lf) - from);
   if (stop_at_cr) {
-    if (const void* cr = std::memchr(from, '\r', end)) end = static_cast<std::size_t>(static_cast<const char*>(cr) - from);
+    if (const void* cr = std::memchr(from, '\r', end))
+      end = static_cast<std::size_t>(static_cast<const char*>(cr) - from);
   }
   std::memcpy(to, from, end);
   std::memset(to + end, ' ', W - end);

@@ -34,10 +34,11 @@ void read_value(ReadStatement<Source>& s, float& target) { read_real(s, target);
 constexpr bool is_single_text(const Format& f) {
   return f.count == 1 && f.items[0].kind == ItemKind::text && !f.items[0].has_width;
 }
+// Every case of a whole-record write but the common one, out of line: put,
+// end_record, end_output.
+void write_text_record_general(Connection& c, std::string_view text, Where where);
 // Inline, so that the copy of a line of known width is a few moves. The
 // number and the place are passed apart, so that they stay in registers.
-// Every case but the common one, out of line: put, end_record, end_output.
-void write_text_record_general(Connection& c, std::string_view text, Where where);
 [[gnu::always_inline]] inline void write_text_record(int number, std::string_view text,
                                                     Where where) {
   Connection& c = statement_connection(number, true, where);
@@ -144,8 +145,8 @@ void write_record(ToMemory to, const Format& format, const Values&... values) {
 // Always inline, so that an "(a)" statement is the inline steps of
 // read_text_record at its call site.
 template <class... Targets>
-[[gnu::always_inline]] inline bool read_connection_record(OnConnection from, const Format& format, bool end_branch,
-                            Targets&&... targets) {
+[[gnu::always_inline]] inline bool read_connection_record(OnConnection from, const Format& format,
+                                                         bool end_branch, Targets&&... targets) {
   if constexpr (is_one_text_target<Targets...>) {
     if (is_single_text(format)) return read_text_record(from.number, targets..., end_branch, from.where);
   }
@@ -169,7 +170,8 @@ void read_record(FromMemory from, const Format& format, Targets&&... targets) {
 // A whole input statement with an end-of-file branch: false at the end.
 // Only a connection has an end of file.
 template <class... Targets>
-[[gnu::always_inline]] inline bool read_record_or_end(OnConnection from, const Format& format, Targets&&... targets) {
+[[gnu::always_inline]] inline bool read_record_or_end(OnConnection from, const Format& format,
+                                                     Targets&&... targets) {
   return !read_connection_record(from, format, true, targets...);
 }
 

@@ -46,8 +46,8 @@ const HeadCase kHeadCases[] = {
     {std::string(100, 'y'), true, 80, std::string(80, 'y')},
     {std::string(70, ' ') + "\n", false, 70, std::string(70, ' ')},
     {std::string("\xff\x80\x7f\x0a"), false, 3, "\xff\x80\x7f"},  // bytes of every sign
-    {"aPb\nc", false, 3, "aPb"},                  // the watched byte in the line
-    {"ab\nPc", false, 2, "ab"},                   // ... after its end: not in the line
+    {"aPb\nc", false, 3, "aPb"},                                  // the watched byte in the line
+    {"ab\nPc", false, 2, "ab"},  // ... after its end: not in the line
     {std::string(79, 'x') + "P", false, 80, std::string(79, 'x') + "P"},
     {std::string(80, 'x') + "P\n", false, 80, std::string(80, 'x')},  // beyond the 80
 };
@@ -82,7 +82,8 @@ TEST(LineBytes, ByteInAFixedWidthText) {
   struct Case {
     std::size_t at;  // where the byte stands, or kWidth for nowhere
     char byte;
-  } cases[] = {{0, 'P'}, {15, 'P'}, {16, 'P'}, {79, 'P'}, {kWidth, 'P'}, {40, '\xb0'}, {kWidth, ' '}};
+  } cases[] = {{0, 'P'},      {15, 'P'},    {16, 'P'},    {79, 'P'},
+               {kWidth, 'P'}, {40, '\xb0'}, {kWidth, ' '}};
   for (const Case& c : cases) {
     std::string text(kWidth + 16, '.');
     text[kWidth] = c.byte;  // just beyond the width: never counts
@@ -143,15 +144,19 @@ TEST(LineBytes, VectorVersionsGiveThePlainBytes) {
     std::string plain(kWidth, '#');
     std::string vector(kWidth, '%');
     char watched = alphabet[round % 8];
-    LineHead plain_head = copy_line_head_plain<kWidth>(plain.data(), input.data(), stop_at_cr, watched);
-    LineHead vector_head = copy_line_head_sse2<kWidth>(vector.data(), input.data(), stop_at_cr, watched);
+    LineHead plain_head =
+        copy_line_head_plain<kWidth>(plain.data(), input.data(), stop_at_cr, watched);
+    LineHead vector_head =
+        copy_line_head_sse2<kWidth>(vector.data(), input.data(), stop_at_cr, watched);
     ASSERT_EQ(vector_head.end, plain_head.end) << round;
     ASSERT_EQ(vector_head.holds_watched, plain_head.holds_watched) << round;
     ASSERT_EQ(vector, plain) << round;
-    ASSERT_EQ(holds_byte_sse2<kWidth>(input.data(), 'P'), holds_byte_plain<kWidth>(input.data(), 'P'))
+    ASSERT_EQ(holds_byte_sse2<kWidth>(input.data(), 'P'),
+              holds_byte_plain<kWidth>(input.data(), 'P'))
         << round;
     std::size_t length = random() % input.size();
-    ASSERT_EQ(find_byte_sse2(input.data(), length, '\r'), find_byte_plain(input.data(), length, '\r'))
+    ASSERT_EQ(find_byte_sse2(input.data(), length, '\r'),
+              find_byte_plain(input.data(), length, '\r'))
         << round;
   }
 }
