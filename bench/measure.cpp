@@ -1,6 +1,7 @@
 // Runs one command and prints its wall time in seconds, the peak resident
 // memory of it and the commands it waited for in KiB, and the processor time
-// (user and system) of all of them in seconds:
+// of all of them in seconds: user and system together, then user, then
+// system:
 //
 //   measure [-i INPUT] [-o OUTPUT] -- COMMAND [ARGS...]
 //
@@ -81,7 +82,8 @@ int main(int argc, char** argv) {
   auto in_seconds = [](const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
   };
-  std::printf("%.6f %ld %.6f\n", seconds, usage.ru_maxrss,
-              in_seconds(usage.ru_utime) + in_seconds(usage.ru_stime));
+  double user = in_seconds(usage.ru_utime);
+  double system = in_seconds(usage.ru_stime);
+  std::printf("%.6f %ld %.6f %.6f %.6f\n", seconds, usage.ru_maxrss, user + system, user, system);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

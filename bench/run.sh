@@ -17,9 +17,11 @@
 #   no-cp, no-rm, scan
 #           the same with a no-op cp, a no-op rm, or both, which shows what
 #           the shell commands cost
+#   crlf    wexla as in the scan row on the same file with CR LF line ends
 # and prints the medians of the wall time and of the processor time (user
-# and system, with the commands run), MB/s (10^6 bytes), the ratios and
-# wexla's peak resident memory. The processor times are the steadier on a
+# and system together and apart, with the commands run), MB/s (10^6
+# bytes), the ratios, the user time per line and wexla's peak resident
+# memory. The processor times are the steadier on a
 # busy machine; the wall times are what a user waits. With ONE_LINE=1 (the default) it also runs wexla on a
 # file of the same size that is one single line. Every timed command writes
 # a new file: outputs are removed and the disk synced before each run.
@@ -65,7 +67,7 @@ echo "wexla: $WEXLA"
 
 size_bytes() { wc -c <"$1" | tr -d ' '; }
 
-# Runs one timed command; appends "seconds kib cpu-seconds" to the file $1.
+# Runs one timed command; appends "seconds kib cpu user system" to the file $1.
 timed() {
   log=$1
   shift
@@ -75,12 +77,12 @@ timed() {
 # Empties the run folder of everything but the results file, then syncs, so
 # that each run writes new files and starts without dirty pages.
 fresh() {
-  rm -f run/copy run/temp.OUT run/BEST.OUT run/WexlaP.OUT run/screen.txt
+  rm -f run/copy run/crlf/temp.OUT run/crlf/BEST.OUT run/crlf/WexlaP.OUT run/crlf/screen.txt run/temp.OUT run/BEST.OUT run/WexlaP.OUT run/screen.txt
   sync
 }
 
-run_wexla() {  # $1 log, $2 bin folder
-  (cd run && PATH="$work/$2:$PATH" timed "$work/$1" -i "$work/answer" -o screen.txt -- "$WEXLA" bench 5)
+run_wexla() {  # $1 log, $2 bin folder, $3 folder under run (default: run itself)
+  (cd "run/${3:-.}" && PATH="$work/$2:$PATH" timed "$work/$1" -i "$work/answer" -o screen.txt -- "$WEXLA" bench 5)
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
@@ -90,13 +92,17 @@ for size in "$@"; do
   rm -rf run logs && mkdir run logs
   need=$("$MAKE_RESULTS" --bytes "$size")
   avail=$(($(df -Pk . | awk 'NR == 2 { print $4 }') * 1024))
-  if [ "$avail" -lt $((need * 4)) ]; then
-    echo "size $size: needs $((need * 4 / 1048576)) MiB free here, has $((avail / 1048576)) MiB; skipped"
+  if [ "$avail" -lt $((need * 5)) ]; then
+    echo "size $size: needs $((need * 5 / 1048576)) MiB free here, has $((avail / 1048576)) MiB; skipped"
     continue
   fi
   "$MAKE_RESULTS" "$size" run/bench.OUT
   bytes=$(size_bytes run/bench.OUT)
-  cat run/bench.OUT >/dev/null  # into the page cache
+  lines=$(wc -l <run/bench.OUT | tr -d ' ')
+  # The same lines ended by CR LF, in a folder of their own.
+  mkdir run/crlf
+  awk '{ printf "%s\r\n", $0 }' run/bench.OUT >run/crlf/bench.OUT
+  cat run/bench.OUT run/crlf/bench.OUT >/dev/null  # into the page cache
   rm -f copies
   for r in $(seq "$REPEATS"); do
     fresh; (cd run && timed ../logs/dd -- dd if=bench.OUT of=copy ibs=8192 obs=4096 2>/dev/null)
@@ -107,29 +113,34 @@ for size in "$@"; do
     fresh; run_wexla logs/no-cp bin-no-cp
     fresh; run_wexla logs/no-rm bin-no-rm
     fresh; run_wexla logs/scan bin-scan
+    fresh; run_wexla logs/crlf bin-scan crlf
   done
-  copies=$(($(wc -l <copies) / (2 * REPEATS)))
-  tail -n 4 run/screen.txt | grep 'within' || true
+  copies=$(($(wc -l <copies) / (3 * REPEATS)))
+  tail -n 4 run/crlf/screen.txt | grep 'within' || true
 
   echo
-  echo "results file: $bytes bytes ($size), $(grep -c 'Final WSS' run/bench.OUT) fits; $REPEATS runs each, medians"
-  printf '%-8s %9s %9s %9s %9s %9s %10s\n' run seconds MB/s min max 'cpu s' 'peak KiB'
-  for name in dd dd-4131 cat awk wexla no-cp no-rm scan; do
+  echo "results file: $bytes bytes ($size), $lines lines, $(grep -c 'Final WSS' run/bench.OUT) fits; $REPEATS runs each, medians"
+  printf '%-8s %9s %9s %9s %9s %9s %9s %9s %10s\n' run seconds MB/s min max 'cpu s' 'user s' 'sys s' 'peak KiB'
+  for name in dd dd-4131 cat awk wexla no-cp no-rm scan crlf; do
     log=logs/$name
     med=$(column "$log" 1 | median)
     lo=$(column "$log" 1 | sort -n | head -1)
     hi=$(column "$log" 1 | sort -n | tail -1)
     rss=$(column "$log" 2 | sort -n | tail -1)
     cpu=$(column "$log" 3 | median)
+    user=$(column "$log" 4 | median)
+    system=$(column "$log" 5 | median)
     key=$(echo "$name" | tr - _)
-    eval "t_$key=$med c_$key=$cpu"
+    eval "t_$key=$med c_$key=$cpu u_$key=$user s_$key=$system"
     awk -v n="$name" -v t="$med" -v lo="$lo" -v hi="$hi" -v b="$bytes" -v k="$rss" -v c="$cpu" \
-      'BEGIN { printf "%-8s %9.3f %9.1f %9.3f %9.3f %9.3f %10d\n", n, t, b / t / 1e6, lo, hi, c, k }'
+      -v u="$user" -v s="$system" \
+      'BEGIN { printf "%-8s %9.3f %9.1f %9.3f %9.3f %9.3f %9.3f %9.3f %10d\n", n, t, b / t / 1e6, lo, hi, c, u, s, k }'
   done
   awk -v w="$t_wexla" -v s="$t_scan" -v dd="$t_dd" -v cat="$t_cat" -v awk_="$t_awk" \
       -v nocp="$t_no_cp" -v norm="$t_no_rm" -v b="$bytes" -v copies="$copies" \
       -v cw="$c_wexla" -v cs="$c_scan" -v cdd="$c_dd" -v ccat="$c_cat" -v cawk="$c_awk" \
-      -v d4="$t_dd_4131" -v cd4="$c_dd_4131" 'BEGIN {
+      -v d4="$t_dd_4131" -v cd4="$c_dd_4131" -v lines="$lines" -v uw="$u_wexla" -v us="$u_scan" \
+      -v uc="$u_crlf" -v sw="$s_wexla" -v ss="$s_scan" -v sc="$s_crlf" -v ud="$u_dd_4131" 'BEGIN {
     printf "wall     wexla/dd %.2f  wexla/cat %.2f  wexla/awk %.2f (awk/wexla %.2f)  scan/dd %.2f\n",
       w / dd, w / cat, w / awk_, awk_ / w, s / dd
     printf "cpu      wexla/dd %.2f  wexla/cat %.2f  wexla/awk %.2f (awk/wexla %.2f)  scan/dd %.2f\n",
@@ -140,6 +151,10 @@ for size in "$@"; do
       w - nocp, copies, w - norm, w - s
     printf "per GiB  wexla %.3f s  scan %.3f s  dd %.3f s  (wall)\n", w / b * 2^30, s / b * 2^30,
       dd / b * 2^30
+    printf "per line user: wexla %.1f ns  scan %.1f ns  crlf %.1f ns  dd-4131 %.1f ns;  crlf/scan %.2f (user)\n",
+      uw / lines * 1e9, us / lines * 1e9, uc / lines * 1e9, ud / lines * 1e9, uc / us
+    printf "per line system: wexla %.1f ns  scan %.1f ns  crlf %.1f ns\n",
+      sw / lines * 1e9, ss / lines * 1e9, sc / lines * 1e9
   }'
 
   if [ "$ONE_LINE" = 1 ]; then

@@ -69,19 +69,19 @@ ScanKeys trimmed_keys(const FitScan& scan) {
   return keys;
 }
 
-bool may_hold_key(const Line& line, const ScanKeys& keys) {
-  return !keys.has_common || std::memchr(line.chars.data(), keys.common, Line::width) != nullptr;
-}
-
 void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
               SummaryWriter& summary) {
   open_connection(results_connection, results_name, OpenStatus::old_file);
   start_capture();
   open_summary();
   const ScanKeys keys = trimmed_keys(scan);
-  while (read_record_or_end(results_connection, kWholeRecord, scan.next_line().span())) {
+  // The read tells whether the line holds the keys' common byte, as
+  // may_hold_key would, in its one pass over the line.
+  while (true) {
+    LineRead read = read_line_or_end(results_connection, scan.next_line().chars, keys.common);
+    if (!read.got_line) break;
     scan.push_line();
-    const bool keyed = may_hold_key(scan.line0(), keys);
+    const bool keyed = !keys.has_common || read.holds_watched;
     if (keyed) section_header_step(scan, keys);
     append_line(scan);
     if (keyed) model_heading_step(scan, keys, summary, typed_name);

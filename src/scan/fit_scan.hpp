@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "textio/line_bytes.hpp"
 #include "textio/text_field.hpp"
 
 namespace wexla {
@@ -59,7 +60,9 @@ ScanKeys trimmed_keys(const FitScan& scan);
 // False when the line cannot hold the header or the heading key. Every line
 // is searched for both keys; one search for their common byte spares most
 // lines both searches.
-bool may_hold_key(const Line& line, const ScanKeys& keys);
+inline bool may_hold_key(const Line& line, const ScanKeys& keys) {
+  return !keys.has_common || holds_byte<Line::width>(line.chars.data(), keys.common);
+}
 
 // Opens the results file, the scratch file and the summary file, then reads
 // the results file to its end. `typed_name` is the name as the operator gave it,

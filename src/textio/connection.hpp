@@ -138,6 +138,28 @@ inline bool joins_pending(const OutputBuffer& out, std::size_t length) {
   return {};
 }
 
+// A whole record, its text and line feed, in one step: the common case of
+// put, end_record and end_output together. It applies when the record would
+// be built in place and join the pending bytes, nothing read ahead is to be
+// given back and no old data is to be cut; then it is one copy into the
+// output buffer, written out at the threshold as end_record would.
+inline bool joins_as_whole_record(const Connection& c, std::size_t length) {
+  const OutputBuffer& out = c.out;
+  return out.record_in_place && out.record_length == 0 && c.in.length == 0 && c.at_end &&
+         length < out.capacity - out.pending && joins_pending(out, length + 1);
+}
+[[nodiscard]] inline IoError append_whole_record(Connection& c, const char* data,
+                                                 std::size_t length) {
+  OutputBuffer& out = c.out;
+  // An empty record may come without any data at all.
+  if (length > 0) std::memcpy(out.bytes + out.pending, data, length);
+  out.bytes[out.pending + length] = '\n';
+  out.pending += length + 1;
+  c.position += length + 1;
+  if (out.pending >= out.threshold) return flush(c);
+  return {};
+}
+
 // --- Input ---------------------------------------------------------------
 // `input` is the span read ahead; `read_ahead` refills it from the system
 // when it is used up, leaving it empty at the end of the file; `consume`

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "textio/line_bytes.hpp"
 #include "textio/statement.hpp"
 #include "textio/text_field.hpp"
 
@@ -33,19 +34,83 @@ void read_value(ReadStatement<Source>& s, float& target) { read_real(s, target);
 constexpr bool is_single_text(const Format& f) {
   return f.count == 1 && f.items[0].kind == ItemKind::text && !f.items[0].has_width;
 }
+// Every case of a whole-record write but the common one, out of line: put,
+// end_record, end_output.
+void write_text_record_general(Connection& c, std::string_view text, Where where);
 // Inline, so that the copy of a line of known width is a few moves. The
 // number and the place are passed apart, so that they stay in registers.
 [[gnu::always_inline]] inline void write_text_record(int number, std::string_view text,
                                                     Where where) {
   Connection& c = statement_connection(number, true, where);
-  IoError e = put(c, text.data(), text.size());
-  if (!e) e = end_record(c);
-  if (!e) e = end_output(c);
-  if (e) fail_io(c.ref(), e, where);
+  if (!joins_as_whole_record(c, text.size())) return write_text_record_general(c, text, where);
+  if (IoError e = append_whole_record(c, text.data(), text.size())) fail_io(c.ref(), e, where);
 }
+
+// The width of the lines read inline: the scanner's 80-character lines.
+inline constexpr std::size_t kInlineLineWidth = 80;
+
+// The common case of reading a whole record into a target of that width:
+// more than that many bytes are read ahead, and the record ends within them
+// or its line feed is among them. The target takes the line cut or
+// blank-padded; the record is consumed up to its line end, as the field
+// and the end of the statement would: a carriage return among the first 80
+// bytes ends it (with the line feed right after it, if there is one), and
+// the rest of a longer line is skipped to its line feed, carriage returns
+// and all. The same pass tells whether the line holds `watched`. False when
+// the case does not apply; the target may then hold anything, and the
+// general read fills it afresh.
+[[gnu::always_inline]] inline bool take_line_head(Connection& c, char* target, char watched,
+                                                  bool& holds_watched) {
+  constexpr std::size_t kWidth = kInlineLineWidth;
+  std::span<const char> in = input(c);
+  if (in.size() <= kWidth) return false;
+  const char* p = in.data();
+  LineHead head = copy_line_head<kWidth>(target, p, c.in.has_cr, watched);
+  holds_watched = head.holds_watched;
+  std::size_t end = head.end;
+  if (end == kWidth) {
+    std::size_t lf = find_byte(p + kWidth, in.size() - kWidth, '\n');
+    if (lf == in.size() - kWidth) return false;
+    consume(c, kWidth + lf + 1);
+    return true;
+  }
+  // `end` < kWidth < in.size(), so the byte after it was read ahead too.
+  consume(c, end + (p[end] == '\r' && p[end + 1] == '\n' ? 2 : 1));
+  return true;
+}
+
+// Every other case of a whole-record read, out of line.
+bool read_text_record_general(Connection& c, std::span<char> target, bool end_branch, Where where);
+
 // True when the end of the file was met (the end-of-file branch). The
 // number and the place are passed apart, so that they travel in registers.
-bool read_text_record(int number, std::span<char> target, bool end_branch, Where where);
+[[gnu::always_inline]] inline bool read_text_record(int number, std::span<char> target,
+                                                   bool end_branch, Where where) {
+  Connection& c = statement_connection(number, false, where);
+  bool unused = false;
+  if (target.size() == kInlineLineWidth && take_line_head(c, target.data(), kBlank, unused)) {
+    return false;
+  }
+  return read_text_record_general(c, target, end_branch, where);
+}
+
+// The scanner's read of one line: "(a)" into an 80-character target, with
+// an end-of-file branch, and whether the line holds `watched`, found in the
+// same pass over its bytes.
+struct LineRead {
+  bool got_line;  // false at the end of the file
+  bool holds_watched;
+};
+[[gnu::always_inline]] inline LineRead read_line_or_end(OnConnection from,
+                                                        std::span<char, kInlineLineWidth> target,
+                                                        char watched) {
+  Connection& c = statement_connection(from.number, false, from.where);
+  LineRead read{true, false};
+  if (take_line_head(c, target.data(), watched, read.holds_watched)) return read;
+  read.got_line = !read_text_record_general(c, target, true, from.where);
+  read.holds_watched = holds_byte<kInlineLineWidth>(target.data(), watched);
+  return read;
+}
 
 template <class... Values>
 constexpr bool is_one_text = sizeof...(Values) == 1 &&
@@ -77,9 +142,11 @@ void write_record(ToMemory to, const Format& format, const Values&... values) {
 
 // A whole input statement on a connection; true when the end of the file
 // was met and the statement has an end-of-file branch.
+// Always inline, so that an "(a)" statement is the inline steps of
+// read_text_record at its call site.
 template <class... Targets>
-bool read_connection_record(OnConnection from, const Format& format, bool end_branch,
-                            Targets&&... targets) {
+[[gnu::always_inline]] inline bool read_connection_record(OnConnection from, const Format& format,
+                                                         bool end_branch, Targets&&... targets) {
   if constexpr (is_one_text_target<Targets...>) {
     if (is_single_text(format)) return read_text_record(from.number, targets..., end_branch, from.where);
   }
@@ -103,7 +170,8 @@ void read_record(FromMemory from, const Format& format, Targets&&... targets) {
 // A whole input statement with an end-of-file branch: false at the end.
 // Only a connection has an end of file.
 template <class... Targets>
-bool read_record_or_end(OnConnection from, const Format& format, Targets&&... targets) {
+[[gnu::always_inline]] inline bool read_record_or_end(OnConnection from, const Format& format,
+                                                     Targets&&... targets) {
   return !read_connection_record(from, format, true, targets...);
 }
 

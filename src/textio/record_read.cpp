@@ -141,8 +141,8 @@ template void read_text(ReadStatement<MemorySource>&, std::span<char>);
 template void read_real(ReadStatement<MemorySource>&, float&);
 template bool end_read(ReadStatement<MemorySource>&);
 
-bool read_text_record(int number, std::span<char> target, bool end_branch, Where where) {
-  Connection& c = statement_connection(number, false, where);
+bool read_text_record_general(Connection& c, std::span<char> target, bool end_branch,
+                              Where where) {
   if (IoError e = read_ahead(c)) fail_io(c.ref(), e, where);
   if (take_whole_line(c, target)) return false;
   ReadStatement<ConnectionSource> s{{&c}, {where}};

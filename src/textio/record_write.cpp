@@ -1,5 +1,6 @@
 // Output statements: the format walk over a sink, the same for a connection
 // and for an in-memory record.
+#include "textio/record.hpp"
 #include "textio/statement.hpp"
 #include "textio/write_number.hpp"
 
@@ -119,5 +120,12 @@ template void write_text(WriteStatement<MemorySink>&, std::string_view);
 template void write_integer(WriteStatement<MemorySink>&, std::int32_t);
 template void write_real(WriteStatement<MemorySink>&, float);
 template void end_write(WriteStatement<MemorySink>&);
+
+void write_text_record_general(Connection& c, std::string_view text, Where where) {
+  IoError e = put(c, text.data(), text.size());
+  if (!e) e = end_record(c);
+  if (!e) e = end_output(c);
+  if (e) fail_io(c.ref(), e, where);
+}
 
 }  // namespace wexla

@@ -1,0 +1,166 @@
+// The byte searches of the line read: the head of a line copied with blanks
+// after its end, a byte looked for in a fixed-width text, and a short
+// search. The plain versions are checked on worked cases; the vector
+// versions, where the processor has them, must give the same bytes on the
+// same cases and on random lines.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "textio/line_bytes.hpp"
+
+namespace wexla {
+namespace {
+
+constexpr std::size_t kWidth = 80;
+
+struct HeadCase {
+  std::string input;  // padded with 'z' to more than kWidth bytes
+  bool stop_at_cr;
+  std::size_t end;
+  std::string head;  // what the target holds before its blanks
+};
+
+std::string padded(std::string text) {
+  text.resize(kWidth + 20, 'z');
+  return text;
+}
+
+const HeadCase kHeadCases[] = {
+    {"abc\ndef", false, 3, "abc"},
+    {"\nabc", false, 0, ""},
+    {"abc\r\ndef", false, 4, "abc\r"},  // a carriage return is data without the CR stop
+    {"abc\r\ndef", true, 3, "abc"},
+    {"a\rb\nc", true, 1, "a"},
+    {"a\nb\rc", true, 1, "a"},  // the earlier of the two ends the line
+    {"\r", true, 0, ""},
+    {std::string(15, 'x') + "\n", false, 15, std::string(15, 'x')},  // last byte of a chunk
+    {std::string(16, 'x') + "\n", false, 16, std::string(16, 'x')},  // first byte of the next
+    {std::string(63, 'x') + "\n", false, 63, std::string(63, 'x')},  // last of the first 64
+    {std::string(64, 'x') + "\r", true, 64, std::string(64, 'x')},   // first after them
+    {std::string(79, 'x') + "\n", false, 79, std::string(79, 'x')},
+    {std::string(80, 'x') + "\n", false, 80, std::string(80, 'x')},  // the end lies beyond
+    {std::string(80, 'x') + "\r", true, 80, std::string(80, 'x')},
+    {std::string(100, 'y'), true, 80, std::string(80, 'y')},
+    {std::string(70, ' ') + "\n", false, 70, std::string(70, ' ')},
+    {std::string("\xff\x80\x7f\x0a"), false, 3, "\xff\x80\x7f"},  // bytes of every sign
+    {"aPb\nc", false, 3, "aPb"},                                  // the watched byte in the line
+    {"ab\nPc", false, 2, "ab"},  // ... after its end: not in the line
+    {std::string(79, 'x') + "P", false, 80, std::string(79, 'x') + "P"},
+    {std::string(80, 'x') + "P\n", false, 80, std::string(80, 'x')},  // beyond the 80
+};
+
+// Runs one version of the head copy and checks the end, the target, and
+// whether the line holds "P" or a blank (which the padding holds).
+template <class Copy>
+void expect_heads(Copy copy, const char* version) {
+  for (const HeadCase& c : kHeadCases) {
+    std::string input = padded(c.input);
+    std::string expected = c.head + std::string(kWidth - c.head.size(), ' ');
+    for (char watched : {'P', ' '}) {
+      std::string target(kWidth, '#');
+      LineHead head = copy(target.data(), input.data(), c.stop_at_cr, watched);
+      EXPECT_EQ(head.end, c.end) << version << " on " << c.input;
+      EXPECT_EQ(target, expected) << version << " on " << c.input;
+      EXPECT_EQ(head.holds_watched, expected.find(watched) != std::string::npos)
+          << version << " on " << c.input << " watching '" << watched << "'";
+    }
+  }
+}
+
+TEST(LineBytes, HeadOfALineEndsAtItsFirstEndAndBlanksTheRest) {
+  expect_heads(copy_line_head_plain<kWidth>, "plain");
+#ifdef WEXLA_SSE2_BYTES
+  expect_heads(copy_line_head_sse2<kWidth>, "sse2");
+#endif
+  expect_heads(copy_line_head<kWidth>, "chosen");
+}
+
+TEST(LineBytes, ByteInAFixedWidthText) {
+  struct Case {
+    std::size_t at;  // where the byte stands, or kWidth for nowhere
+    char byte;
+  } cases[] = {{0, 'P'},      {15, 'P'},    {16, 'P'},    {79, 'P'},
+               {kWidth, 'P'}, {40, '\xb0'}, {kWidth, ' '}};
+  for (const Case& c : cases) {
+    std::string text(kWidth + 16, '.');
+    text[kWidth] = c.byte;  // just beyond the width: never counts
+    if (c.at < kWidth) text[c.at] = c.byte;
+    bool expected = c.at < kWidth;
+    EXPECT_EQ(holds_byte_plain<kWidth>(text.data(), c.byte), expected) << c.at;
+#ifdef WEXLA_SSE2_BYTES
+    EXPECT_EQ(holds_byte_sse2<kWidth>(text.data(), c.byte), expected) << c.at;
+#endif
+    EXPECT_EQ(holds_byte<kWidth>(text.data(), c.byte), expected) << c.at;
+  }
+}
+
+TEST(LineBytes, ShortSearchFindsTheFirstOrTheLength) {
+  struct Case {
+    std::string text;
+    std::size_t length;  // bytes searched; the text may go on beyond them
+    std::size_t found;
+  } cases[] = {
+      {"", 0, 0},
+      {"\n", 1, 0},
+      {"ab\ncd\n", 6, 2},
+      {std::string(16, 'x') + "\n", 17, 16},
+      {std::string(31, 'x') + "\n", 32, 31},
+      {std::string(40, 'x') + "\n", 40, 40},  // just beyond the length: not found
+      {std::string(17, 'x'), 17, 17},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(find_byte_plain(c.text.data(), c.length, '\n'), c.found) << c.length;
+#ifdef WEXLA_SSE2_BYTES
+    EXPECT_EQ(find_byte_sse2(c.text.data(), c.length, '\n'), c.found) << c.length;
+#endif
+    EXPECT_EQ(find_byte(c.text.data(), c.length, '\n'), c.found) << c.length;
+  }
+}
+
+#ifdef WEXLA_SSE2_BYTES
+// Random lines drawn mostly from the bytes that matter (line ends, blanks,
+// the key byte), at every length around the chunk edges.
+TEST(LineBytes, VectorVersionsGiveThePlainBytes) {
+  std::mt19937 random(12345);
+  const char alphabet[] = {'\n', '\r', ' ', 'P', 'a', '\0', '\x80', '\xff'};
+  for (int round = 0; round < 20000; ++round) {
+    std::string input(kWidth + 40, 'q');
+    std::size_t ends = random() % 4;  // few ends, so that long heads occur
+    for (char& c : input) {
+      std::uint32_t r = random() % 64;
+      if (r < 8) c = alphabet[r];
+    }
+    for (std::size_t i = 0; i < ends; ++i) input[random() % input.size()] = '\n';
+    if (round % 3 == 0) {
+      for (char& c : input) {
+        if (c == '\n' || c == '\r') c = 'q';
+      }
+      input[random() % input.size()] = round % 2 ? '\n' : '\r';
+    }
+    bool stop_at_cr = round % 2 == 0;
+    std::string plain(kWidth, '#');
+    std::string vector(kWidth, '%');
+    char watched = alphabet[round % 8];
+    LineHead plain_head =
+        copy_line_head_plain<kWidth>(plain.data(), input.data(), stop_at_cr, watched);
+    LineHead vector_head =
+        copy_line_head_sse2<kWidth>(vector.data(), input.data(), stop_at_cr, watched);
+    ASSERT_EQ(vector_head.end, plain_head.end) << round;
+    ASSERT_EQ(vector_head.holds_watched, plain_head.holds_watched) << round;
+    ASSERT_EQ(vector, plain) << round;
+    ASSERT_EQ(holds_byte_sse2<kWidth>(input.data(), 'P'),
+              holds_byte_plain<kWidth>(input.data(), 'P'))
+        << round;
+    std::size_t length = random() % input.size();
+    ASSERT_EQ(find_byte_sse2(input.data(), length, '\r'),
+              find_byte_plain(input.data(), length, '\r'))
+        << round;
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace wexla
