@@ -12,13 +12,14 @@
 namespace wexla {
 namespace {
 
-constexpr Format kNotNormal = WEXLA_FORMAT(
-    "(1x,'This file, ',a,                                        "
-    "'.OUT, does not appear to have resulted from a normal fit',/)");
+// The line eight above a model heading that gives the fit its WSS.
+constexpr std::string_view kFitResult = "Final WSS";
 constexpr Format kWssField = WEXLA_FORMAT("(13x,g14.0)");
 constexpr Format kMarkedLine = WEXLA_FORMAT("(1x,'The WSS(',i3,'*) is ',g14.6,',',g14.6)");
 constexpr Format kPlainLine = WEXLA_FORMAT("(1x,'The WSS(',i3,' ) is ',g14.6,',',g14.6)");
-constexpr std::string_view kFitResult = "Final WSS";
+constexpr Format kNotNormal = WEXLA_FORMAT(
+    "(1x,'This file, ',a,                                        "
+    "'.OUT, does not appear to have resulted from a normal fit',/)");
 
 // A model heading ends a fit: its WSS stands on the "Final WSS" line eight
 // lines above. Prints the fit's table line and stores the WSS.
