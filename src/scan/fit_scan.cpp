@@ -76,13 +76,11 @@ void run_scan(std::string_view results_name, std::string_view typed_name, FitSca
   start_capture();
   open_summary();
   const ScanKeys keys = trimmed_keys(scan);
-  // The read tells whether the line holds the keys' common byte, as
-  // may_hold_key would, in its one pass over the line.
   while (true) {
     LineRead read = read_line_or_end(results_connection, scan.next_line().chars, keys.common);
     if (!read.got_line) break;
     scan.push_line();
-    const bool keyed = !keys.has_common || read.holds_watched;
+    const bool keyed = may_hold_key(read.holds_watched, keys);
     if (keyed) section_header_step(scan, keys);
     append_line(scan);
     if (keyed) model_heading_step(scan, keys, summary, typed_name);

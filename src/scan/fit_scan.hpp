@@ -60,8 +60,12 @@ ScanKeys trimmed_keys(const FitScan& scan);
 // False when the line cannot hold the header or the heading key. Every line
 // is searched for both keys; one search for their common byte spares most
 // lines both searches.
+// The scan's read finds `holds_common` in its one pass over the line.
+inline bool may_hold_key(bool holds_common, const ScanKeys& keys) {
+  return !keys.has_common || holds_common;
+}
 inline bool may_hold_key(const Line& line, const ScanKeys& keys) {
-  return !keys.has_common || holds_byte<Line::width>(line.chars.data(), keys.common);
+  return may_hold_key(holds_byte<Line::width>(line.chars.data(), keys.common), keys);
 }
 
 // Opens the results file, the scratch file and the summary file, then reads
