@@ -1,10 +1,12 @@
 #include "scan/fit_scan.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "scan/capture.hpp"
 #include "scan/summary.hpp"
 #include "textio/fp_compare.hpp"
+#include "textio/line_passage.hpp"
 #include "textio/record.hpp"
 #include "textio/stop.hpp"
 #include "textio/connection_table.hpp"
@@ -51,6 +53,21 @@ bool is_common_in_text(char c) {
   return c == kBlank || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
 }
 
+// A line that cannot hold a key, read while the summary writer is idle, only
+// goes on to the scratch file; such lines pass many at a time. The window
+// then takes the last nine of them from where they were written. The line
+// that stops the passage is left to the statements of the loop.
+void pass_plain_lines(FitScan& scan, const ScanKeys& keys, const SummaryWriter& summary) {
+  if (!keys.has_common || summary.state != SummaryState::idle) return;
+  LinePassage passage = begin_line_passage(results_connection, scratch_connection);
+  std::size_t passed = pass_lines(passage, keys.common);
+  for (std::size_t k = std::min(passed, scan.window.size()); k-- > 0;) {
+    std::memcpy(scan.next_line().chars.data(), passed_line(passage, k), Line::width);
+    scan.push_line();
+  }
+  end_line_passage(passage);
+}
+
 }  // namespace
 
 ScanKeys trimmed_keys(const FitScan& scan) {
@@ -77,6 +94,7 @@ void run_scan(std::string_view results_name, std::string_view typed_name, FitSca
   open_summary();
   const ScanKeys keys = trimmed_keys(scan);
   while (true) {
+    pass_plain_lines(scan, keys, summary);
     LineRead read = read_line_or_end(results_connection, scan.next_line().chars, keys.common);
     if (!read.got_line) break;
     scan.push_line();

@@ -1,9 +1,9 @@
-// The two byte searches every line of a results file goes through: the head
-// of the line copied into a fixed-width text with its end found on the way,
-// and whether a fixed-width text holds a byte at all. Each has a plain
-// version, built everywhere, and a 16-bytes-at-a-time version where the
-// processor has SSE2 (every x86-64); both give the same bytes. The choice is
-// made at build time: WEXLA_PORTABLE_BYTES forces the plain one.
+// The byte work every line of a results file goes through: a line taken
+// into a fixed-width text (cut or blank-padded, its end found on the way),
+// whether a fixed-width text holds a byte, and a short search. Each has a
+// plain version, built everywhere, and a 16-bytes-at-a-time version where
+// the processor has SSE2 (every x86-64); both give the same bytes. The
+// choice is made at build time: WEXLA_PORTABLE_BYTES forces the plain one.
 #pragma once
 
 #include <algorithm>
@@ -19,7 +19,7 @@
 
 namespace wexla {
 
-// What copy_line_head found: the offset of the line's end, or W when none
+// What copy_line_head_plain found: the offset of the line's end, or W when none
 // of the W bytes is one; and whether the W bytes written hold the watched
 // byte (the caller's, such as a byte its keys share).
 struct LineHead {
@@ -58,58 +58,6 @@ inline std::size_t find_byte_plain(const char* text, std::size_t length, char by
 }
 
 #ifdef WEXLA_SSE2_BYTES
-// The same, without a branch per byte or per line length: one compare per
-// 16 bytes finds the line ends, and a second pass keeps the bytes before
-// the first one, puts blanks over the rest and looks for the watched byte.
-template <std::size_t W>
-[[gnu::always_inline]] inline LineHead copy_line_head_sse2(char* to, const char* from,
-                                                           bool stop_at_cr, char watched) {
-  static_assert(W % 16 == 0 && W <= 112, "offsets must fit a signed byte");
-  constexpr std::size_t kChunks = W / 16;
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i cr = _mm_set1_epi8('\r');
-  __m128i chunk[kChunks];
-  std::uint64_t ends[2] = {0, 0};  // one bit per byte: bytes 0-63, then 64 on
-  // Unrolled, so that the chunks stay in registers between the two passes;
-  // input without carriage returns is not compared with them.
-  if (stop_at_cr) {
-#pragma GCC unroll 8
-    for (std::size_t k = 0; k < kChunks; ++k) {
-      chunk[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * k));
-      __m128i stop = _mm_or_si128(_mm_cmpeq_epi8(chunk[k], lf), _mm_cmpeq_epi8(chunk[k], cr));
-      auto bits = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(stop)));
-      ends[k / 4] |= bits << (16 * (k % 4));
-    }
-  } else {
-#pragma GCC unroll 8
-    for (std::size_t k = 0; k < kChunks; ++k) {
-      chunk[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * k));
-      auto bits = static_cast<std::uint64_t>(
-          static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk[k], lf))));
-      ends[k / 4] |= bits << (16 * (k % 4));
-    }
-  }
-  // countr_zero of 0 is 64: with no end at all, `end` is cut back to W.
-  std::size_t end = ends[0] != 0 ? static_cast<std::size_t>(std::countr_zero(ends[0]))
-                                 : 64 + static_cast<std::size_t>(std::countr_zero(ends[1]));
-  end = std::min(end, W);
-  const __m128i blanks = _mm_set1_epi8(' ');
-  const __m128i wanted = _mm_set1_epi8(watched);
-  __m128i found = _mm_setzero_si128();
-  const __m128i limit = _mm_set1_epi8(static_cast<char>(end));
-  __m128i offset = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-#pragma GCC unroll 8
-  for (std::size_t k = 0; k < kChunks; ++k) {
-    // Bytes before the end are kept; the rest become blanks: (c ^ b) & 0 ^ b.
-    __m128i keep = _mm_cmplt_epi8(offset, limit);
-    __m128i bytes = _mm_xor_si128(_mm_and_si128(_mm_xor_si128(chunk[k], blanks), keep), blanks);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16 * k), bytes);
-    found = _mm_or_si128(found, _mm_cmpeq_epi8(bytes, wanted));
-    offset = _mm_add_epi8(offset, _mm_set1_epi8(16));
-  }
-  return {end, _mm_movemask_epi8(found) != 0};
-}
-
 template <std::size_t W>
 [[gnu::always_inline]] inline bool holds_byte_sse2(const char* text, char byte) {
   static_assert(W % 16 == 0);
@@ -140,15 +88,118 @@ inline std::size_t find_byte_sse2(const char* text, std::size_t length, char byt
 }
 #endif
 
+// What a line take found: the count of bytes the line takes up to and with
+// its line end, 0 when the line cannot be taken there; and whether the W
+// bytes written hold the watched byte (the caller's, such as a byte its
+// keys share).
+struct LineTaken {
+  std::size_t consumed;
+  bool holds_watched;
+};
+
+// The common case of reading a line into a text of width W: more than W
+// bytes are at hand, and the line ends within them or its line feed is among
+// them. The text takes the line cut or blank-padded; the line takes up to its
+// end: a carriage return among the first W bytes ends it (with the line feed
+// right after it, if there is one) when `stop_at_cr`, and the rest of a
+// longer line goes to its line feed, carriage returns and all. `consumed` is
+// 0 when the case does not apply; `to` may then hold anything.
 template <std::size_t W>
-[[gnu::always_inline]] inline LineHead copy_line_head(char* to, const char* from, bool stop_at_cr,
-                                                      char watched) {
-#ifdef WEXLA_SSE2_BYTES
-  return copy_line_head_sse2<W>(to, from, stop_at_cr, watched);
-#else
-  return copy_line_head_plain<W>(to, from, stop_at_cr, watched);
-#endif
+LineTaken take_line_plain(char* to, const char* from, std::size_t available, bool stop_at_cr,
+                          char watched) {
+  if (available <= W) return {0, false};
+  LineHead head = copy_line_head_plain<W>(to, from, stop_at_cr, watched);
+  if (head.end == W) {
+    std::size_t lf = find_byte_plain(from + W, available - W, '\n');
+    if (lf == available - W) return {0, false};
+    return {W + lf + 1, head.holds_watched};
+  }
+  // `end` < W < available, so the byte after it is at hand too.
+  std::size_t end = head.end;
+  return {end + (from[end] == '\r' && from[end + 1] == '\n' ? 2 : 1), head.holds_watched};
 }
+
+#ifdef WEXLA_SSE2_BYTES
+// Masks that keep the bytes of a W-character text before its end and put
+// blanks from the end on, loaded at offset W - end: the first `end` bytes
+// come from the halves that keep (0xff in `keep`, 0 in `fill`), the rest
+// from the halves that blank (0 in `keep`, a blank in `fill`).
+template <std::size_t W>
+struct BlankFillMasks {
+  alignas(16) char keep[2 * W];
+  alignas(16) char fill[2 * W];
+};
+template <std::size_t W>
+inline constexpr BlankFillMasks<W> kBlankFill = [] {
+  BlankFillMasks<W> masks{};
+  for (std::size_t i = 0; i < W; ++i) {
+    masks.keep[i] = static_cast<char>(0xff);
+    masks.fill[W + i] = ' ';
+  }
+  return masks;
+}();
+
+// The offset of the lowest bit set in the 128 bits `low`, then `high`.
+inline std::size_t lowest_bit(std::uint64_t low, std::uint64_t high) {
+  return low != 0 ? static_cast<std::size_t>(std::countr_zero(low))
+                  : 64 + static_cast<std::size_t>(std::countr_zero(high));
+}
+
+// The same as take_line_plain, without a branch per byte or per line
+// length for lines shorter than W + 16: their W + 16 bytes are compared
+// with the line ends 16 at a time, and the first W are stored with blanks
+// from the end on through the masks above.
+template <std::size_t W>
+[[gnu::always_inline]] inline LineTaken take_line_sse2(char* to, const char* from,
+                                                       std::size_t available, bool stop_at_cr,
+                                                       char watched) {
+  static_assert(W % 16 == 0 && W >= 16 && W <= 96, "the scanned bytes fit 128 bits");
+  constexpr std::size_t kChunks = W / 16;
+  constexpr std::size_t kScannedChunks = kChunks + 1;
+  constexpr std::size_t kScanned = 16 * kScannedChunks;
+  if (available < kScanned) return take_line_plain<W>(to, from, available, stop_at_cr, watched);
+  __m128i chunk[kScannedChunks];
+  // One bit per byte scanned: bytes 0-63, then 64 on. A line feed counts
+  // anywhere, a carriage return among the first W bytes only; the bit just
+  // after the scanned bytes stands for "no end among them".
+  std::uint64_t stops[2] = {0, 0};
+  stops[kScanned / 64] |= std::uint64_t{1} << (kScanned % 64);
+  // Unrolled, so that the chunks stay in registers until they are stored.
+#pragma GCC unroll 8
+  for (std::size_t k = 0; k < kScannedChunks; ++k) {
+    chunk[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * k));
+    __m128i ends = _mm_cmpeq_epi8(chunk[k], _mm_set1_epi8('\n'));
+    if (stop_at_cr && k < kChunks) {
+      ends = _mm_or_si128(ends, _mm_cmpeq_epi8(chunk[k], _mm_set1_epi8('\r')));
+    }
+    auto bits = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(ends)));
+    stops[k / 4] |= bits << (16 * (k % 4));
+  }
+  std::size_t stop = lowest_bit(stops[0], stops[1]);
+  std::size_t consumed = stop + 1;
+  if (stop_at_cr && stop < W && from[stop] == '\r') {
+    consumed += from[stop + 1] == '\n' ? 1 : 0;
+  } else if (stop == kScanned) {
+    // A long line: its line feed lies further on, if it was read ahead.
+    std::size_t lf = find_byte_sse2(from + kScanned, available - kScanned, '\n');
+    if (lf == available - kScanned) return {0, false};
+    consumed = kScanned + lf + 1;
+  }
+  const std::size_t end = std::min(stop, W);
+  const auto* keep = reinterpret_cast<const __m128i*>(&kBlankFill<W>.keep[W] - end);
+  const auto* fill = reinterpret_cast<const __m128i*>(&kBlankFill<W>.fill[W] - end);
+  const __m128i wanted = _mm_set1_epi8(watched);
+  __m128i found = _mm_setzero_si128();
+#pragma GCC unroll 8
+  for (std::size_t k = 0; k < kChunks; ++k) {
+    __m128i bytes =
+        _mm_or_si128(_mm_and_si128(chunk[k], _mm_loadu_si128(keep + k)), _mm_loadu_si128(fill + k));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16 * k), bytes);
+    found = _mm_or_si128(found, _mm_cmpeq_epi8(bytes, wanted));
+  }
+  return {consumed, _mm_movemask_epi8(found) != 0};
+}
+#endif
 
 inline std::size_t find_byte(const char* text, std::size_t length, char byte) {
 #ifdef WEXLA_SSE2_BYTES
@@ -165,6 +216,17 @@ template <std::size_t W>
   return holds_byte_sse2<W>(text, byte);
 #else
   return holds_byte_plain<W>(text, byte);
+#endif
+}
+
+template <std::size_t W>
+[[gnu::always_inline]] inline LineTaken take_line(char* to, const char* from,
+                                                  std::size_t available, bool stop_at_cr,
+                                                  char watched) {
+#ifdef WEXLA_SSE2_BYTES
+  return take_line_sse2<W>(to, from, available, stop_at_cr, watched);
+#else
+  return take_line_plain<W>(to, from, available, stop_at_cr, watched);
 #endif
 }
 

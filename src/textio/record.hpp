@@ -49,33 +49,20 @@ void write_text_record_general(Connection& c, std::string_view text, Where where
 // The width of the lines read inline: the scanner's 80-character lines.
 inline constexpr std::size_t kInlineLineWidth = 80;
 
-// The common case of reading a whole record into a target of that width:
-// more than that many bytes are read ahead, and the record ends within them
-// or its line feed is among them. The target takes the line cut or
-// blank-padded; the record is consumed up to its line end, as the field
-// and the end of the statement would: a carriage return among the first 80
-// bytes ends it (with the line feed right after it, if there is one), and
-// the rest of a longer line is skipped to its line feed, carriage returns
-// and all. The same pass tells whether the line holds `watched`. False when
-// the case does not apply; the target may then hold anything, and the
-// general read fills it afresh.
+// The common case of reading a whole record into a target of that width
+// (take_line): the target takes the line, the record is consumed up to its
+// line end as the field and the end of the statement would, and the same
+// pass tells whether the line holds `watched`. False when the case does not
+// apply; the target may then hold anything, and the general read fills it
+// afresh.
 [[gnu::always_inline]] inline bool take_line_head(Connection& c, char* target, char watched,
                                                   bool& holds_watched) {
-  constexpr std::size_t kWidth = kInlineLineWidth;
   std::span<const char> in = input(c);
-  if (in.size() <= kWidth) return false;
-  const char* p = in.data();
-  LineHead head = copy_line_head<kWidth>(target, p, c.in.has_cr, watched);
-  holds_watched = head.holds_watched;
-  std::size_t end = head.end;
-  if (end == kWidth) {
-    std::size_t lf = find_byte(p + kWidth, in.size() - kWidth, '\n');
-    if (lf == in.size() - kWidth) return false;
-    consume(c, kWidth + lf + 1);
-    return true;
-  }
-  // `end` < kWidth < in.size(), so the byte after it was read ahead too.
-  consume(c, end + (p[end] == '\r' && p[end + 1] == '\n' ? 2 : 1));
+  LineTaken taken =
+      take_line<kInlineLineWidth>(target, in.data(), in.size(), c.in.has_cr, watched);
+  if (taken.consumed == 0) return false;
+  holds_watched = taken.holds_watched;
+  consume(c, taken.consumed);
   return true;
 }
 

@@ -1,8 +1,8 @@
-// The byte searches of the line read: the head of a line copied with blanks
-// after its end, a byte looked for in a fixed-width text, and a short
-// search. The plain versions are checked on worked cases; the vector
-// versions, where the processor has them, must give the same bytes on the
-// same cases and on random lines.
+// The byte work of the line read: the head of a line copied with blanks
+// after its end, a whole line taken with its end, a byte looked for in a
+// fixed-width text, and a short search. The plain versions are checked on
+// worked cases; the vector versions, where the processor has them, must
+// give the same bytes on the same cases and on random lines.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -72,10 +72,68 @@ void expect_heads(Copy copy, const char* version) {
 
 TEST(LineBytes, HeadOfALineEndsAtItsFirstEndAndBlanksTheRest) {
   expect_heads(copy_line_head_plain<kWidth>, "plain");
+}
+
+struct TakeCase {
+  std::string input;  // all of it is at hand
+  bool stop_at_cr;
+  std::size_t consumed;  // 0: the line cannot be taken from this input
+  std::string head;      // what the target holds before its blanks
+};
+
+const std::string k95(95, 'x');  // one short of the bytes the vector version scans
+const TakeCase kTakeCases[] = {
+    // Fewer than 81 bytes at hand: never taken, whatever they hold.
+    {"abc\n", false, 0, ""},
+    {std::string(80, 'x'), false, 0, ""},
+    {"abc\n" + std::string(77, 'y'), false, 4, "abc"},  // 81 bytes: taken
+    {"abc\r\n" + std::string(90, 'y'), true, 5, "abc"},
+    {"abc\r\n" + std::string(90, 'y'), false, 5, "abc\r"},  // no CR stop: the CR is data
+    {"abc\rdef\n" + std::string(90, 'y'), true, 4, "abc"},  // a lone CR ends the line
+    {"abc\r\r\n" + std::string(90, 'y'), true, 4, "abc"},  // only CR LF is one end
+    {"\n" + std::string(90, 'y'), false, 1, ""},
+    {std::string(79, 'x') + "\r\n" + std::string(20, 'y'), true, 81, std::string(79, 'x')},
+    // A line of 80 or more: cut, its rest skipped to the line feed, CRs and all.
+    {std::string(80, 'x') + "\n" + std::string(20, 'y'), false, 81, std::string(80, 'x')},
+    {std::string(80, 'x') + "\r\n" + std::string(20, 'y'), true, 82, std::string(80, 'x')},
+    {std::string(85, 'x') + "\r" + std::string(5, 'z') + "\n" + std::string(20, 'y'), true, 92,
+     std::string(80, 'x')},
+    {k95 + "\n" + std::string(20, 'y'), false, 96, std::string(80, 'x')},  // last scanned byte
+    {std::string(96, 'x') + "\n" + std::string(20, 'y'), false, 97, std::string(80, 'x')},
+    {std::string(300, 'x') + "\n", false, 301, std::string(80, 'x')},
+    {std::string(300, 'x'), false, 0, ""},  // its line feed is not at hand
+    {std::string(90, 'x'), false, 0, ""},
+    // The watched byte counts within the first 80 and before the end only.
+    {"aPb\n" + std::string(90, 'y'), false, 4, "aPb"},
+    {"ab\nP" + std::string(90, 'y'), false, 3, "ab"},
+    {std::string(80, 'x') + "P\n" + std::string(20, 'y'), false, 82, std::string(80, 'x')},
+};
+
+// Runs one version of the line take and checks what it consumed, the
+// target, and whether the line holds "P" or a blank.
+template <class Take>
+void expect_takes(Take take, const char* version) {
+  for (const TakeCase& c : kTakeCases) {
+    for (char watched : {'P', ' '}) {
+      std::string target(kWidth, '#');
+      LineTaken taken =
+          take(target.data(), c.input.data(), c.input.size(), c.stop_at_cr, watched);
+      EXPECT_EQ(taken.consumed, c.consumed) << version << " on " << c.input;
+      if (c.consumed == 0) continue;
+      std::string expected = c.head + std::string(kWidth - c.head.size(), ' ');
+      EXPECT_EQ(target, expected) << version << " on " << c.input;
+      EXPECT_EQ(taken.holds_watched, expected.find(watched) != std::string::npos)
+          << version << " on " << c.input << " watching '" << watched << "'";
+    }
+  }
+}
+
+TEST(LineBytes, ALineIsTakenToItsEndCutOrPadded) {
+  expect_takes(take_line_plain<kWidth>, "plain");
 #ifdef WEXLA_SSE2_BYTES
-  expect_heads(copy_line_head_sse2<kWidth>, "sse2");
+  expect_takes(take_line_sse2<kWidth>, "sse2");
 #endif
-  expect_heads(copy_line_head<kWidth>, "chosen");
+  expect_takes(take_line<kWidth>, "chosen");
 }
 
 TEST(LineBytes, ByteInAFixedWidthText) {
@@ -127,7 +185,7 @@ TEST(LineBytes, VectorVersionsGiveThePlainBytes) {
   std::mt19937 random(12345);
   const char alphabet[] = {'\n', '\r', ' ', 'P', 'a', '\0', '\x80', '\xff'};
   for (int round = 0; round < 20000; ++round) {
-    std::string input(kWidth + 40, 'q');
+    std::string input(kWidth + 60, 'q');
     std::size_t ends = random() % 4;  // few ends, so that long heads occur
     for (char& c : input) {
       std::uint32_t r = random() % 64;
@@ -144,13 +202,17 @@ TEST(LineBytes, VectorVersionsGiveThePlainBytes) {
     std::string plain(kWidth, '#');
     std::string vector(kWidth, '%');
     char watched = alphabet[round % 8];
-    LineHead plain_head =
-        copy_line_head_plain<kWidth>(plain.data(), input.data(), stop_at_cr, watched);
-    LineHead vector_head =
-        copy_line_head_sse2<kWidth>(vector.data(), input.data(), stop_at_cr, watched);
-    ASSERT_EQ(vector_head.end, plain_head.end) << round;
-    ASSERT_EQ(vector_head.holds_watched, plain_head.holds_watched) << round;
-    ASSERT_EQ(vector, plain) << round;
+    // Every amount at hand, from too little to all of it.
+    std::size_t available = random() % (input.size() + 1);
+    LineTaken plain_taken =
+        take_line_plain<kWidth>(plain.data(), input.data(), available, stop_at_cr, watched);
+    LineTaken vector_taken =
+        take_line_sse2<kWidth>(vector.data(), input.data(), available, stop_at_cr, watched);
+    ASSERT_EQ(vector_taken.consumed, plain_taken.consumed) << round;
+    if (plain_taken.consumed != 0) {
+      ASSERT_EQ(vector_taken.holds_watched, plain_taken.holds_watched) << round;
+      ASSERT_EQ(vector, plain) << round;
+    }
     ASSERT_EQ(holds_byte_sse2<kWidth>(input.data(), 'P'),
               holds_byte_plain<kWidth>(input.data(), 'P'))
         << round;
