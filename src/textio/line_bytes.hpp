@@ -120,22 +120,23 @@ LineTaken take_line_plain(char* to, const char* from, std::size_t available, boo
 }
 
 #ifdef WEXLA_SSE2_BYTES
-// Masks that keep the bytes of a W-character text before its end and put
-// blanks from the end on, loaded at offset W - end: the first `end` bytes
-// come from the halves that keep (0xff in `keep`, 0 in `fill`), the rest
-// from the halves that blank (0 in `keep`, a blank in `fill`).
+// Masks that keep the bytes of a W-character text before a line's end and
+// put blanks from the end on, loaded at offset W + 16 - end for an end from
+// 0 to W + 16: the bytes before the end come from the part that keeps
+// (0xff in `keep`, 0 in `fill`), the rest from the part that blanks (0 in
+// `keep`, a blank in `fill`). An end beyond W keeps all W bytes, so the
+// end needs no cutting back to W first.
 template <std::size_t W>
 struct BlankFillMasks {
-  alignas(16) char keep[2 * W];
-  alignas(16) char fill[2 * W];
+  static constexpr std::size_t kKept = W + 16;
+  alignas(16) char keep[kKept + W];
+  alignas(16) char fill[kKept + W];
 };
 template <std::size_t W>
 inline constexpr BlankFillMasks<W> kBlankFill = [] {
   BlankFillMasks<W> masks{};
-  for (std::size_t i = 0; i < W; ++i) {
-    masks.keep[i] = static_cast<char>(0xff);
-    masks.fill[W + i] = ' ';
-  }
+  for (std::size_t i = 0; i < BlankFillMasks<W>::kKept; ++i) masks.keep[i] = static_cast<char>(0xff);
+  for (std::size_t i = 0; i < W; ++i) masks.fill[BlankFillMasks<W>::kKept + i] = ' ';
   return masks;
 }();
 
@@ -157,7 +158,8 @@ template <std::size_t W>
   constexpr std::size_t kChunks = W / 16;
   constexpr std::size_t kScannedChunks = kChunks + 1;
   constexpr std::size_t kScanned = 16 * kScannedChunks;
-  if (available < kScanned) return take_line_plain<W>(to, from, available, stop_at_cr, watched);
+  // The bytes just after the scanned ones are looked at below.
+  if (available < kScanned + 2) return take_line_plain<W>(to, from, available, stop_at_cr, watched);
   __m128i chunk[kScannedChunks];
   // One bit per byte scanned: bytes 0-63, then 64 on. A line feed counts
   // anywhere, a carriage return among the first W bytes only; the bit just
@@ -175,19 +177,24 @@ template <std::size_t W>
     auto bits = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(ends)));
     stops[k / 4] |= bits << (16 * (k % 4));
   }
-  std::size_t stop = lowest_bit(stops[0], stops[1]);
+  const std::size_t stop = lowest_bit(stops[0], stops[1]);
   std::size_t consumed = stop + 1;
-  if (stop_at_cr && stop < W && from[stop] == '\r') {
-    consumed += from[stop + 1] == '\n' ? 1 : 0;
-  } else if (stop == kScanned) {
+  if (stop_at_cr) {
+    // A carriage return that ended the line takes the line feed right
+    // after it along. Without a branch: lines on either side of W chars
+    // come in any order.
+    consumed += static_cast<std::size_t>((stop < W) & (from[stop] == '\r') & (from[stop + 1] == '\n'));
+  }
+  if (stop == kScanned) {
     // A long line: its line feed lies further on, if it was read ahead.
     std::size_t lf = find_byte_sse2(from + kScanned, available - kScanned, '\n');
     if (lf == available - kScanned) return {0, false};
     consumed = kScanned + lf + 1;
   }
-  const std::size_t end = std::min(stop, W);
-  const auto* keep = reinterpret_cast<const __m128i*>(&kBlankFill<W>.keep[W] - end);
-  const auto* fill = reinterpret_cast<const __m128i*>(&kBlankFill<W>.fill[W] - end);
+  constexpr std::size_t kKept = BlankFillMasks<W>::kKept;
+  static_assert(kScanned <= kKept, "every end found has its masks");
+  const auto* keep = reinterpret_cast<const __m128i*>(&kBlankFill<W>.keep[kKept] - stop);
+  const auto* fill = reinterpret_cast<const __m128i*>(&kBlankFill<W>.fill[kKept] - stop);
   const __m128i wanted = _mm_set1_epi8(watched);
   __m128i found = _mm_setzero_si128();
 #pragma GCC unroll 8
