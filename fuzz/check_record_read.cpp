@@ -4,24 +4,35 @@
 // first characters blank-padded, and the statements must end where the line
 // model says, after exactly as many lines.
 //
+// In passage mode every target is 80 characters wide, each line read is
+// written to a scratch file, and between the statements the lines that
+// follow pass many at a time, as the scan passes them: each passed line
+// must be the model's next line and must not hold the watched byte "P",
+// and the scratch file must end up holding every line in order.
+//
 // Input: one byte choosing a prefix of plain lines that puts the data
 // across the edge of the connection's read-ahead, four bytes of target
-// widths used in turn, then the file's bytes.
+// widths used in turn (a first width byte of 0xFE: passage mode), then the
+// file's bytes.
 #include <string>
 #include <vector>
 
 #include "checks.hpp"
 #include "line_model.hpp"
 #include "scratch.hpp"
-#include "textio/record.hpp"
 #include "textio/connection_table.hpp"
+#include "textio/line_passage.hpp"
+#include "textio/record.hpp"
 
 namespace wexla::fuzz {
 namespace {
 
 constexpr int kUnit = 10;
+constexpr int kScratch = 11;
 constexpr char kUntouched = '\xA5';
 constexpr std::size_t kHeader = 5;
+constexpr std::uint8_t kPassageMode = 0xFE;
+constexpr char kWatched = 'P';
 
 std::string prefix(std::uint8_t choice) {
   if ((choice & 0xC0) == 0) return {};
@@ -37,49 +48,109 @@ std::size_t width_of(std::uint8_t byte) {
   return byte == 0xFF ? 80 : byte % 90;
 }
 
-}  // namespace
+// One statement checked against the model: false when it met the end of
+// the file (or went wrong, with `why` set).
+bool read_as_the_model_says(const std::string& content, std::size_t line, std::size_t& at,
+                            std::size_t width, std::string& why, std::string& field) {
+  ModelRead expected = model_read(content, at, width, false);
+  // One guard byte after the target; it also keeps a zero-width target's
+  // address valid, as a text field's always is.
+  std::vector<char> target(width + 1, kUntouched);
+  bool got = read_record_or_end(kUnit, kWholeRecord, std::span<char>(target.data(), width));
+  std::string_view held(target.data(), width);
+  std::string head = "line " + std::to_string(line + 1) + " at byte " + std::to_string(at) +
+                     " width " + std::to_string(width) + ": ";
+  if (target[width] != kUntouched) {
+    why = head + "wrote past the target";
+  } else if (got == expected.end_of_file) {
+    why = head + (got ? "read a line where the model meets the end"
+                      : "met the end where the model reads " + shown(expected.field));
+  } else if (!got) {
+    if (held != std::string(width, kUntouched)) why = head + "the end changed the target";
+    return false;
+  } else {
+    expected.field.resize(width, ' ');
+    if (held != expected.field) {
+      why = head + "read " + shown(held) + ", want " + shown(expected.field);
+    }
+  }
+  at = expected.next;
+  field = expected.field;
+  return why.empty();
+}
 
-std::string check_record_read(const std::uint8_t* data, std::size_t size) {
-  if (size < kHeader) return {};
-  std::size_t widths[4] = {width_of(data[1]), width_of(data[2]), width_of(data[3]),
-                           width_of(data[4])};
-  std::string content = prefix(data[0]);
-  content.append(reinterpret_cast<const char*>(data + kHeader), size - kHeader);
+// The lines one passage passed, checked against the model's next lines.
+void check_passed(const std::string& content, const LinePassage& passage, std::size_t passed,
+                  std::size_t& line, std::size_t& at, std::string& written, std::string& why) {
+  for (std::size_t k = passed; k-- > 0 && why.empty(); ++line) {
+    std::string_view held(passed_line(passage, k), kInlineLineWidth);
+    ModelRead expected = model_read(content, at, kInlineLineWidth, false);
+    expected.field.resize(kInlineLineWidth, ' ');
+    std::string head = "passed line " + std::to_string(line + 1) + " at byte " +
+                       std::to_string(at) + ": ";
+    if (expected.end_of_file) {
+      why = head + "passed where the model meets the end";
+    } else if (held != expected.field) {
+      why = head + "passed " + shown(held) + ", want " + shown(expected.field);
+    } else if (held.find(kWatched) != std::string_view::npos) {
+      why = head + "a line holding the watched byte passed";
+    }
+    at = expected.next;
+    written += expected.field + '\n';
+  }
+}
 
+std::string check_passages(const std::string& content) {
   std::string path = scratch_dir() + "/record.in";
+  std::string scratch = scratch_dir() + "/record.out";
   write_file(path, content);
+  remove_file(scratch);  // a file left by an earlier input would keep its bytes
   open_connection(kUnit, path, OpenStatus::old_file);
-  std::string why;
+  open_connection(kScratch, scratch, OpenStatus::unknown);
+  std::string why, written, field;
   std::size_t at = 0;
   for (std::size_t line = 0; why.empty(); ++line) {
     if (line > content.size() + 1) {
       why = "more lines read than the file has bytes";
       break;
     }
-    std::size_t width = widths[line % 4];
-    ModelRead expected = model_read(content, at, width, false);
-    // One guard byte after the target; it also keeps a zero-width target's
-    // address valid, as a text field's always is.
-    std::vector<char> target(width + 1, kUntouched);
-    bool got = read_record_or_end(kUnit, kWholeRecord, std::span<char>(target.data(), width));
-    std::string_view held(target.data(), width);
-    std::string head = "line " + std::to_string(line + 1) + " at byte " + std::to_string(at) +
-                       " width " + std::to_string(width) + ": ";
-    if (target[width] != kUntouched) {
-      why = head + "wrote past the target";
-    } else if (got == expected.end_of_file) {
-      why = head + (got ? "read a line where the model meets the end"
-                        : "met the end where the model reads " + shown(expected.field));
-    } else if (!got) {
-      if (held != std::string(width, kUntouched)) why = head + "the end changed the target";
+    LinePassage passage = begin_line_passage(kUnit, kScratch);
+    std::size_t passed = pass_lines(passage, kWatched);
+    check_passed(content, passage, passed, line, at, written, why);
+    end_line_passage(passage);
+    if (!why.empty() || !read_as_the_model_says(content, line, at, kInlineLineWidth, why, field)) {
       break;
-    } else {
-      expected.field.resize(width, ' ');
-      if (held != expected.field) {
-        why = head + "read " + shown(held) + ", want " + shown(expected.field);
-      }
     }
-    at = expected.next;
+    write_record(kScratch, kWholeRecord, std::string_view(field));
+    written += field + '\n';
+  }
+  close_connection(kUnit);
+  close_connection(kScratch);
+  if (why.empty() && read_file(scratch) != written) why = "the scratch file is not the lines read";
+  return why;
+}
+
+}  // namespace
+
+std::string check_record_read(const std::uint8_t* data, std::size_t size) {
+  if (size < kHeader) return {};
+  std::string content = prefix(data[0]);
+  content.append(reinterpret_cast<const char*>(data + kHeader), size - kHeader);
+  if (data[1] == kPassageMode) return check_passages(content);
+  std::size_t widths[4] = {width_of(data[1]), width_of(data[2]), width_of(data[3]),
+                           width_of(data[4])};
+
+  std::string path = scratch_dir() + "/record.in";
+  write_file(path, content);
+  open_connection(kUnit, path, OpenStatus::old_file);
+  std::string why, field;
+  std::size_t at = 0;
+  for (std::size_t line = 0; why.empty(); ++line) {
+    if (line > content.size() + 1) {
+      why = "more lines read than the file has bytes";
+      break;
+    }
+    if (!read_as_the_model_says(content, line, at, widths[line % 4], why, field)) break;
   }
   close_connection(kUnit);
   return why;
