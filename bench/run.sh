@@ -76,15 +76,7 @@ timed() {
 
 # Empties the run folder of everything but the results file, then syncs, so
 # that each run writes new files and starts without dirty pages.
-# The kernel's work after a whole-size copy is removed (on a virtual machine
-# that hands free memory back to its host, a good share of a second at 256
-# MiB) must not fall into the next timed run, so a pause follows it.
 fresh() {
-  if [ -e run/copy ]; then
-    rm -f run/copy
-    sync
-    sleep 2
-  fi
   rm -f run/copy run/crlf/temp.OUT run/crlf/BEST.OUT run/crlf/WexlaP.OUT run/crlf/screen.txt run/temp.OUT run/BEST.OUT run/WexlaP.OUT run/screen.txt
   sync
 }
