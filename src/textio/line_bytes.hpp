@@ -208,14 +208,6 @@ template <std::size_t W>
 }
 #endif
 
-inline std::size_t find_byte(const char* text, std::size_t length, char byte) {
-#ifdef WEXLA_SSE2_BYTES
-  return find_byte_sse2(text, length, byte);
-#else
-  return find_byte_plain(text, length, byte);
-#endif
-}
-
 // Whether the W bytes of `text` hold `byte`.
 template <std::size_t W>
 [[gnu::always_inline]] inline bool holds_byte(const char* text, char byte) {

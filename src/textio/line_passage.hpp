@@ -41,7 +41,7 @@ inline LinePassage begin_line_passage(int from_number, int to_number) {
   Connection* from = find_connection(from_number);
   Connection* to = find_connection(to_number);
   if (from == nullptr || to == nullptr || from == to) return {};
-  if (from->action == Action::write_only || to->action == Action::read_only) return {};
+  if (!allows_transfer(*from, false) || !allows_transfer(*to, true)) return {};
   if (!joins_as_whole_record(*to, kInlineLineWidth)) return {};
   return {from,
           to,

@@ -90,14 +90,17 @@ bool end_read(ReadStatement<Source>& s);
 // Reports what a sink, a source or a connection met, and ends the run.
 [[noreturn, gnu::cold]] void fail_io(ConnectionRef connection, IoError e, Where where);
 
+// Whether the connection's action allows a transfer in that direction.
+inline bool allows_transfer(const Connection& c, bool writing) {
+  return c.action != (writing ? Action::read_only : Action::write_only);
+}
+
 // The connection a statement names, checked for the direction of transfer
 // before any data moves; an unconnected number is a failure.
 inline Connection& statement_connection(int number, bool writing, Where where) {
   Connection* c = find_connection(number);
   if (c == nullptr) fail_not_connected(number, where);
-  if (c->action == (writing ? Action::read_only : Action::write_only)) {
-    fail_access(*c, where, writing);
-  }
+  if (!allows_transfer(*c, writing)) fail_access(*c, where, writing);
   return *c;
 }
 

@@ -174,7 +174,6 @@ TEST(LineBytes, ShortSearchFindsTheFirstOrTheLength) {
 #ifdef WEXLA_SSE2_BYTES
     EXPECT_EQ(find_byte_sse2(c.text.data(), c.length, '\n'), c.found) << c.length;
 #endif
-    EXPECT_EQ(find_byte(c.text.data(), c.length, '\n'), c.found) << c.length;
   }
 }
 
