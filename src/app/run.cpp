@@ -3,6 +3,7 @@
 #include "app/dialogue.hpp"
 #include "app/help.hpp"
 #include "app/wrap_up.hpp"
+#include "scan/capture.hpp"
 #include "scan/fit_scan.hpp"
 #include "scan/summary.hpp"
 #include "textio/failure.hpp"
@@ -14,6 +15,7 @@ int run(std::span<char* const> arguments) {
   start_connections();
   install_failure_handlers();
   answer_help_or_version(arguments);
+  lock_run_folder();
 
   RunSettings settings;
   FitScan scan;

@@ -14,56 +14,97 @@ namespace {
 const TextField<32> scratch_file_name{"temp.OUT"};
 const TextField<32> best_file_name{"BEST.OUT"};
 
+constexpr const char* kCopyWhat = "Cannot copy 'temp.OUT' to 'BEST.OUT'";
+
 // BEST.OUT is only ever written by this copy. A copy that did not run or
 // did not succeed ends the run at once, before anything else is written, so
 // that no run ends with status 0 and a wrong BEST.OUT; the section stays
 // whole in the scratch file. The copy works on no connection, so the report
 // names none.
-void copy_best() {
-  TextField<64> command{"cp temp.OUT BEST.OUT"};
-  CommandOutcome outcome = run_shell_command(command.view());
-  if (outcome.succeeded()) return;
-  char reason[128];
-  constexpr const char* kWhat = "Cannot copy 'temp.OUT' to 'BEST.OUT': cp";
-  switch (outcome.ending) {
-    case CommandOutcome::Ending::not_run:
-      std::snprintf(reason, sizeof reason, "%s could not be run", kWhat);
-      break;
-    case CommandOutcome::Ending::exited:
-      std::snprintf(reason, sizeof reason, "%s ended with status %d", kWhat, outcome.value);
-      break;
-    case CommandOutcome::Ending::signalled:
-      std::snprintf(reason, sizeof reason, "%s was ended by signal %d", kWhat, outcome.value);
-      break;
-  }
+[[noreturn]] void fail_copy(const char* why) {
+  char reason[256];
+  std::snprintf(reason, sizeof reason, "%s: %s", kCopyWhat, why);
   report_failure(Where::current(), {}, reason);
 }
 
+// cp writes through a link and copies into a folder, so BEST.OUT must be
+// absent or a regular file before it runs, and a regular file of the
+// scratch file's size after.
+void copy_best(std::uint64_t scratch_size) {
+  char why[192];
+  NameLook before = look_at_name(best_file_name.view());
+  if (before.exists && !before.ordinary) {
+    std::snprintf(why, sizeof why, "'BEST.OUT' is %s; remove it or run elsewhere", before.kind);
+    fail_copy(why);
+  }
+  TextField<64> command{"cp temp.OUT BEST.OUT"};
+  CommandOutcome outcome = run_shell_command(command.view());
+  switch (outcome.ending) {
+    case CommandOutcome::Ending::not_run:
+      fail_copy("cp could not be run");
+    case CommandOutcome::Ending::exited:
+      if (outcome.value == 0) break;
+      std::snprintf(why, sizeof why, "cp ended with status %d", outcome.value);
+      fail_copy(why);
+    case CommandOutcome::Ending::signalled:
+      std::snprintf(why, sizeof why, "cp was ended by signal %d", outcome.value);
+      fail_copy(why);
+  }
+  NameLook after = look_at_name(best_file_name.view());
+  if (!after.exists) fail_copy("'BEST.OUT' is missing after the copy");
+  if (!after.ordinary) {
+    std::snprintf(why, sizeof why, "'BEST.OUT' is %s after the copy", after.kind);
+    fail_copy(why);
+  }
+  if (after.size != scratch_size) {
+    std::snprintf(why, sizeof why, "'BEST.OUT' holds %llu bytes after the copy, 'temp.OUT' %llu",
+                  static_cast<unsigned long long>(after.size),
+                  static_cast<unsigned long long>(scratch_size));
+    fail_copy(why);
+  }
+}
+
 }  // namespace
+
+std::uint64_t close_scratch() {
+  const Connection* c = find_connection(scratch_connection);
+  std::uint64_t held = c != nullptr ? c->position : 0;
+  close_connection(scratch_connection);
+  return held;
+}
 
 void open_scratch() {
   // Copying a section over the results file would destroy it as well.
   refuse_the_results_file(scratch_connection, scratch_file_name.view());
   refuse_the_results_file(scratch_connection, best_file_name.view());
-  open_connection(scratch_connection, scratch_file_name.view(), OpenStatus::unknown);
+  open_own_file(scratch_connection, scratch_file_name.view());
 }
 
-void start_capture() {
+void lock_run_folder() {
   // Two runs in one folder would write the same three files. The lock is
-  // taken before the first file is opened for writing; a run that finds it
-  // held writes nothing.
+  // taken before the first prompt, so that a run waiting for its answers
+  // keeps its folder; a run that finds it held writes nothing.
   if (lock_current_folder() == FolderLock::held_by_other) {
     fail_open(scratch_connection, scratch_file_name.trimmed(), "another run is using this folder",
               Where::current());
   }
-  open_scratch();
+}
+
+void check_best_name() {
+  // A BEST.OUT that is a hard link to another file of the run, or the
+  // standard output or error, would be overwritten by the copy.
+  NameLook best = look_at_name(best_file_name.view());
+  char why[kMaxFileName + 128];
+  if (best.ordinary && run_file_clash(best.identity, nullptr, why, sizeof why)) {
+    fail_open(scratch_connection, best_file_name.trimmed(), why, Where::current());
+  }
 }
 
 void section_header_found(FitScan& scan, const ScanKeys& keys) {
   if (string_index(scan.line_at(2).view(), keys.statistics_key) != 0) return;
-  close_connection(scratch_connection);
+  std::uint64_t held = close_scratch();
   if (scan.scratch_holds_best) {
-    copy_best();
+    copy_best(held);
     scan.scratch_holds_best = false;
   }
   open_scratch();
@@ -73,8 +114,8 @@ void append_line(const FitScan& scan) {
   write_record(scratch_connection, kWholeRecord, scan.line0().view());
 }
 
-void finish_capture(FitScan& scan) {
-  if (scan.scratch_holds_best) copy_best();
+void finish_capture(FitScan& scan, std::uint64_t scratch_size) {
+  if (scan.scratch_holds_best) copy_best(scratch_size);
 }
 
 }  // namespace wexla

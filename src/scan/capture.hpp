@@ -4,6 +4,8 @@
 // fails ends the run as a run-time failure.
 #pragma once
 
+#include <cstdint>
+
 #include "scan/fit_scan.hpp"
 #include "textio/connection_table.hpp"
 
@@ -12,9 +14,17 @@ namespace wexla {
 // Opens "temp.OUT" on the scratch connection, as a file that may exist.
 void open_scratch();
 
-// At scan set-up: takes the lock on the folder, refusing the run when
-// another run holds it, then opens the scratch file.
-void start_capture();
+// At the start of the run, before the first prompt: takes the lock on the
+// folder, refusing the run when another run holds it.
+void lock_run_folder();
+
+// At scan set-up, once the scratch and the summary file are open: refuses
+// a BEST.OUT that is one of the run's other files or standard streams.
+void check_best_name();
+
+// Closes the scratch file and gives the bytes it holds: everything written
+// since it was opened, the first write having cut what was there before.
+std::uint64_t close_scratch();
 
 // At a section header not preceded two lines above by the closing
 // statistics: close the scratch file, copy it when it holds the best fit,
@@ -29,7 +39,8 @@ inline void section_header_step(FitScan& scan, const ScanKeys& keys) {
 // Writes the line, exactly 80 characters, as one scratch record.
 void append_line(const FitScan& scan);
 
-// At the end of the scan: the last copy, when the best fit is still pending.
-void finish_capture(FitScan& scan);
+// At the end of the scan, the scratch file closed holding `scratch_size`
+// bytes: the last copy, when the best fit is still pending.
+void finish_capture(FitScan& scan, std::uint64_t scratch_size);
 
 }  // namespace wexla

@@ -90,8 +90,9 @@ ScanKeys trimmed_keys(const FitScan& scan) {
 void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
               SummaryWriter& summary) {
   open_connection(results_connection, results_name, OpenStatus::old_file);
-  start_capture();
+  open_scratch();
   open_summary();
+  check_best_name();
   const ScanKeys keys = trimmed_keys(scan);
   while (true) {
     pass_plain_lines(scan, keys, summary);
@@ -108,9 +109,9 @@ void run_scan(std::string_view results_name, std::string_view typed_name, FitSca
 
 void finish_scan(FitScan& scan) {
   close_connection(results_connection);
-  close_connection(scratch_connection);
+  std::uint64_t scratch_size = close_scratch();
   close_summary();
-  finish_capture(scan);
+  finish_capture(scan, scratch_size);
 }
 
 }  // namespace wexla

@@ -15,7 +15,7 @@ constexpr Format kBlockLine = WEXLA_FORMAT("(a38)");
 
 void open_summary() {
   refuse_the_results_file(kSummaryConnection, summary_file_name.view());
-  open_connection(kSummaryConnection, summary_file_name.view(), OpenStatus::unknown);
+  open_own_file(kSummaryConnection, summary_file_name.view());
 }
 
 void summary_write_step(SummaryWriter& summary, const Line& line, float fit_wss) {

@@ -14,6 +14,7 @@
 #include <span>
 #include <string_view>
 
+#include "textio/file_identity.hpp"
 #include "textio/io_error.hpp"
 
 namespace wexla {
@@ -63,8 +64,7 @@ struct Connection {
   OpenStatus status = OpenStatus::old_file;
   bool at_end = false;    // no data lies beyond the position: writing needs no cut
   bool buffered = false;  // a regular file
-  dev_t device = 0;
-  ino_t inode = 0;
+  FileIdentity identity;  // read from the descriptor when the connection is made
   // Offset of the next byte a statement reads or writes.
   std::uint64_t position = 0;
   OutputBuffer out;

@@ -38,6 +38,7 @@ void start_connections() {
   t.slots[0].at_end = false;
   t.slots[1].at_end = true;
   t.slots[2].at_end = true;
+  t.standard_error = t.slots[2].identity;
 }
 
 IoError restart_connections() {

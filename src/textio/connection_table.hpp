@@ -29,6 +29,9 @@ struct ConnectionTable {
   // The descriptor of the current folder that holds the run's lock on it
   // (folder_lock.hpp), or -1; it stays open until the process ends.
   int folder_lock = -1;
+  // The file standard error was at the start: connection 0 leaves it when
+  // the summary file is opened, and no file the run writes may be it.
+  FileIdentity standard_error;
 };
 
 // The one table of the run. It is made before the program starts, so that
@@ -72,6 +75,20 @@ void attach(Connection& c, int number, int fd, std::string_view name, Action act
 // removed), creating it when the status is unknown.
 void open_connection(int number, std::string_view name, OpenStatus status,
                      Where where = Where::current());
+// Opens a file the run writes as its own (the scratch and the summary file),
+// as a file that may exist: never through a symbolic link, and only when
+// what stands under the name is a regular file that is none of the run's
+// other files and neither standard output nor standard error. Anything
+// else is refused as an opening failure that says what it is.
+void open_own_file(int number, std::string_view name, Where where = Where::current());
+
+// True when `file` is a file the run already has: one open on a connection
+// other than `except` and standard input, or the standard error of the
+// start. Then `why` holds the reason, such as "it is the standard output;
+// send the standard output elsewhere".
+bool run_file_clash(const FileIdentity& file, const Connection* except, char* why,
+                    std::size_t size);
+
 // The CLOSE statement: pending output written, the connection ended.
 void close_connection(int number, Where where = Where::current());
 

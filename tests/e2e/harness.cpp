@@ -155,7 +155,7 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
     ::setenv(kWexlaPidVariable, std::to_string(::getpid()).c_str(), 1);
     ::dup2(in_pipe[0], 0);
     if (options.stdout_to_file) {
-      int fd = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      int fd = ::open(options.stdout_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
       ::dup2(fd, 1);
       ::close(fd);
     } else {

@@ -23,7 +23,8 @@ struct RunOptions {
   bool close_stdout = false;     // start with descriptor 1 closed
   bool stdout_reader_gone = false;  // standard output a pipe nobody reads
   bool close_stderr = false;     // start with descriptor 2 closed
-  bool stdout_to_file = false;   // standard output to the regular file "stdout.txt"
+  bool stdout_to_file = false;   // standard output to the regular file `stdout_name`
+  std::string stdout_name = "stdout.txt";  // a file of the folder, made anew as `>` makes it
   bool stderr_to_stdout = false; // standard error shares standard output's open file
   std::string stderr_file;       // standard error appended to this file of the folder
   // Meet file permissions as an ordinary user does. Run by an ordinary user

@@ -106,18 +106,24 @@ Said shell_said_missing(const std::string& command) {
 
 const std::string kInterruptWexla = "kill -INT \"$" + std::string(kWexlaPidVariable) + "\"\n";
 
-FifoWriter::FifoWriter(const std::string& path, const std::string& text) {
-  // Opened here, so that the FIFO has a writer before the run starts.
-  int fd = ::open(path.c_str(), O_RDWR);
-  if (fd < 0) throw std::runtime_error("cannot open " + path);
+FifoWriter::FifoWriter(const std::string& path, const std::string& text, unsigned delay_ms) {
+  // Opened here, so that the FIFO has a writer before the run starts;
+  // a late writer opens it in the child, after its delay.
+  int fd = delay_ms == 0 ? ::open(path.c_str(), O_RDWR) : -1;
+  if (delay_ms == 0 && fd < 0) throw std::runtime_error("cannot open " + path);
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork");
   if (pid_ > 0) {
-    ::close(fd);
+    if (fd >= 0) ::close(fd);
     return;
   }
   // A write that nobody takes would wait for ever.
   ::alarm(kGiveUpSeconds);
+  if (delay_ms > 0) {
+    ::usleep(delay_ms * 1000);
+    fd = ::open(path.c_str(), O_WRONLY);
+    if (fd < 0) ::_exit(5);
+  }
   for (std::size_t done = 0; done < text.size();) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;

@@ -49,10 +49,13 @@ void log_commands(const Sandbox& box, bool remove = true);
 // A process that holds the FIFO `path` open for reading and writing from
 // the moment it is made (so the FIFO has a writer before the run starts),
 // writes `text`, waits until a reader has taken all of it, and closes: the
-// reader then meets the end of the data. It gives up after 40 seconds.
+// reader then meets the end of the data. With a delay it is a late writer
+// instead: it opens the FIFO for writing only after `delay_ms`
+// milliseconds, when the reader may already be waiting. It gives up after
+// 40 seconds.
 class FifoWriter {
  public:
-  FifoWriter(const std::string& path, const std::string& text);
+  FifoWriter(const std::string& path, const std::string& text, unsigned delay_ms = 0);
   ~FifoWriter();
   FifoWriter(const FifoWriter&) = delete;
   FifoWriter& operator=(const FifoWriter&) = delete;

@@ -225,36 +225,5 @@ TEST(Connections, CommandsKeepTheDefaultPipeSignal) {
   EXPECT_EQ(box.read("cat.status"), std::to_string(128 + SIGPIPE) + "\n") << r.err;
 }
 
-TEST(Connections, ScratchFileOnAFullDevice) {
-  SKIP_WHEN(host::why_no_full_device());
-  Sandbox box;
-  box.write("run1.OUT", Results().section("12.5").text());
-  box.write("BEST.OUT", "earlier best\n");
-  fs::create_symlink("/dev/full", box.path("temp.OUT"));
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(normalize_report(r.err),
-            report("capture.cpp (unit = 11, file = 'temp.OUT')", host::error_text(ENOSPC)));
-  EXPECT_EQ(box.read("BEST.OUT"), "earlier best\n");
-}
-
-TEST(Connections, SummaryFileOnAFullDevice) {
-  SKIP_WHEN(host::why_no_full_device());
-  Sandbox box;
-  Results results;
-  results.section("12.5");
-  box.write("run1.OUT", results.text());
-  fs::create_symlink("/dev/full", box.path("WexlaP.OUT"));
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(normalize_report(r.err), report("summary.cpp", host::error_text(ENOSPC)));
-  // The table line came before the failing heading; the scratch file keeps
-  // every record written up to the failure.
-  EXPECT_EQ(r.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5));
-  std::string scratch = box.read("temp.OUT");
-  EXPECT_EQ(scratch.size() % 81, 0u);
-  EXPECT_NE(scratch.find(kModelHeading), std::string::npos);
-}
-
 }  // namespace
 }  // namespace e2e

@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -28,6 +30,7 @@ namespace fs = std::filesystem;
 const std::string kOldBest = "earlier best\n";
 const std::string kOldSummary = "earlier summary\n";
 const std::string kNoSpace = host::error_text(ENOSPC);
+const std::string kTooLarge = host::error_text(EFBIG);
 const std::string kDenied = host::error_text(EACCES);
 const std::string kIsFolder = host::error_text(EISDIR);
 // What a file that must not exist is expected to hold.
@@ -62,6 +65,15 @@ std::string copy_report(const std::string& how) {
   return report("capture.cpp", "Cannot copy 'temp.OUT' to 'BEST.OUT': cp " + how);
 }
 
+// A section of more than 51 records before its fit: the scratch file's
+// first write comes before the first summary record.
+std::string long_first_section() {
+  Results r;
+  r.header();
+  for (int i = 0; i < 100; ++i) r.line(" iteration " + std::to_string(i));
+  return r.fit("12.5").text();
+}
+
 // One run on "run1.OUT" with the arguments "run1" and "5", in a folder set
 // up by `arrange`, and everything it leaves.
 struct Fault {
@@ -90,27 +102,63 @@ void PrintTo(const Fault& f, std::ostream* os) {
   *os << f.name;
 }
 
+// Twenty small sections, each fit a new best (WSS 99, 98, ...), under a
+// size limit that the scratch file and every copy stay below while the
+// summary file grows past it. The summary's records are written before
+// each copy, so the write that crosses the limit is the one before copying
+// the section of the fit whose records hold the limit's byte: that copy is
+// not made, BEST.OUT keeps the section before, and the summary file keeps
+// exactly the bytes below the limit.
+Fault summary_beyond_the_size_limit() {
+  constexpr std::size_t kLimit = 2048;
+  std::vector<std::string> sections, fields;
+  std::string text, summary, table = table_heading();
+  std::size_t crossing = 0;  // index of the fit whose records cross the limit
+  for (int i = 0; i < 20; ++i) {
+    std::string wss = std::to_string(99 - i);
+    sections.push_back(Results().section(wss).text());
+    fields.push_back("   " + wss + ".0000    ");
+    text += sections.back();
+    char number[8];
+    std::snprintf(number, sizeof number, "%03d", i + 1);
+    std::string before = summary;
+    summary += kModelHeading + " (" + number + ") WSS =" + fields.back() + "\n" + summary_block();
+    if (before.size() <= kLimit && summary.size() > kLimit) crossing = static_cast<std::size_t>(i);
+    if (crossing == 0 || static_cast<std::size_t>(i) <= crossing)
+      table += table_line(i + 1, true, fields.back(), fields.back());
+  }
+  Fault f;
+  f.name = "SummaryBeyondTheSizeLimitKeepsWholeSections";
+  f.arrange = [](const Sandbox& box) { box.write("BEST.OUT", kOldBest); };
+  f.results = text;
+  f.file_size_limit = kLimit;
+  f.status = 2;
+  f.out = banner() + table;
+  // The write is part of the flush before the copy; connection 0 shows no number.
+  f.err = report("capture.cpp", kTooLarge);
+  f.files = {{"WexlaP.OUT", summary.substr(0, kLimit)},
+             {"temp.OUT", records(sections[crossing])},
+             {"BEST.OUT", records(sections[crossing - 1])}};
+  return f;
+}
+
 // Made when the tests are registered, after every shared text exists.
 std::vector<Fault> faults() {
   const TwoSections kTwo;
   return {
       // --- Full devices ------------------------------------------------------
-      {.name = "BestOnAFullDevice",
-       // cp reports the refused write, and so does the run: the section
-       // stays in the scratch file.
+      {.name = "BestBeyondTheSizeLimitOfCp",
+       // cp may write no more than 512 bytes: it reports the refused write,
+       // and so does the run; the section stays in the scratch file.
        .arrange =
            [](const Sandbox& box) {
-             fs::create_symlink("/dev/full", box.path("BEST.OUT"));
-             // The usual stand-in would copy the endless /dev/full.
-             box.write_script("bin/bbedit", "echo bbedit ran\n");
+             box.write_script("bin/cp", "trap '' XFSZ\nulimit -f 1\nexec /bin/cp \"$@\"\n");
            },
-       .needs_dev_full = true,
        .status = 2,
        .out = screen_to_first_fit(),
        .err = copy_report("ended with status 1"),
-       .said = {tool_said("cp", "BEST.OUT", ENOSPC)},
-       .files = {{"WexlaP.OUT", kTwo.first_summary()}, {"temp.OUT", records(kTwo.first)}},
-       .symlinks = {"BEST.OUT"}},
+       .said = {tool_said("cp", "BEST.OUT", EFBIG)},
+       .files = {{"WexlaP.OUT", kTwo.first_summary()}, {"temp.OUT", records(kTwo.first)}}},
       {.name = "StandardOutputOnAFullDevice",
        .arrange =
            [](const Sandbox& box) {
@@ -125,31 +173,24 @@ std::vector<Fault> faults() {
                  {"WexlaP.OUT", kAbsent},
                  {"BEST.OUT", kOldBest},
                  {"run1.OUT", kTwo.text()}}},
-      {.name = "ScratchOnAFullDeviceKeepsTheOtherFiles",
+      {.name = "ScratchBeyondTheSizeLimitKeepsTheOtherFiles",
+       // The scratch file's first write, of 51 records, crosses the limit
+       // before any summary record is written.
        .arrange =
            [](const Sandbox& box) {
              box.write("BEST.OUT", kOldBest);
              box.write("WexlaP.OUT", kOldSummary);
-             fs::create_symlink("/dev/full", box.path("temp.OUT"));
            },
-       .needs_dev_full = true,
+       .results = long_first_section(),
+       .file_size_limit = 2048,
        .status = 2,
        .out = banner() + table_heading(),
-       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", kNoSpace),
+       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", kTooLarge),
        // The summary file was opened but never written: its old content stays.
-       .files = {{"WexlaP.OUT", kOldSummary}, {"BEST.OUT", kOldBest}},
-       .symlinks = {"temp.OUT"}},
-      {.name = "SummaryOnAFullDeviceKeepsTheOldBest",
-       .arrange =
-           [](const Sandbox& box) {
-             box.write("BEST.OUT", kOldBest);
-             fs::create_symlink("/dev/full", box.path("WexlaP.OUT"));
-           },
-       .needs_dev_full = true,
-       .status = 2,
-       .out = screen_to_first_fit(),
-       .err = report("summary.cpp", kNoSpace),
-       .files = {{"temp.OUT", records_to_first_heading(kTwo.text())}, {"BEST.OUT", kOldBest}}},
+       .files = {{"WexlaP.OUT", kOldSummary},
+                 {"BEST.OUT", kOldBest},
+                 {"temp.OUT", records(long_first_section()).substr(0, 2048)}}},
+      summary_beyond_the_size_limit(),
       {.name = "DeviceFillsDuringTheRun",
        // Files may not grow beyond 8 KiB: the first section is copied whole,
        // the second overflows the scratch file, and the run ends with the
@@ -166,7 +207,7 @@ std::vector<Fault> faults() {
        .file_size_limit = 8192,
        .status = 2,
        .out = screen_to_first_fit(),
-       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", host::error_text(EFBIG)),
+       .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", kTooLarge),
        .files = {{"BEST.OUT", records(kTwo.first)},
                  {"WexlaP.OUT", kTwo.first_summary()},
                  {"temp.OUT",
@@ -184,7 +225,8 @@ std::vector<Fault> faults() {
            },
        .status = 2,
        .out = banner() + table_heading(),
-       .err = report("capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': " + kIsFolder),
+       .err = report("capture.cpp (unit = 11)",
+                     "Cannot open file 'temp.OUT': it is a folder; remove it or run elsewhere"),
        .files = {{"BEST.OUT", kOldBest}}},
       {.name = "SummaryFileThatIsAFolder",
        .arrange =
@@ -194,7 +236,8 @@ std::vector<Fault> faults() {
            },
        .status = 2,
        .out = banner() + table_heading(),
-       .err = report("summary.cpp", "Cannot open file 'WexlaP.OUT': " + kIsFolder),
+       .err = report("summary.cpp",
+                     "Cannot open file 'WexlaP.OUT': it is a folder; remove it or run elsewhere"),
        .files = {{"BEST.OUT", kOldBest}}},
 
       // --- Files and folders without permission (file modes hold) ----------
@@ -481,7 +524,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(faults()),
 
 struct Replacement {
   const char* what;
-  void (*replace)(const Sandbox& box);
+  std::function<void(const Sandbox& box)> replace;
   int status;
   std::string screen;  // after the percentage prompt
   std::string err{};
@@ -489,6 +532,7 @@ struct Replacement {
 
 TEST(Faults, ResultsFileReplacedAfterTheExistenceTest) {
   const TwoSections kTwo;
+  std::unique_ptr<FifoWriter> writer;
   const Replacement cases[] = {
       {"by another file",
        [](const Sandbox& box) {
@@ -506,12 +550,18 @@ TEST(Faults, ResultsFileReplacedAfterTheExistenceTest) {
        },
        2, table_heading(),
        report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': " + kIsFolder)},
-      {"by a FIFO nobody writes",
-       [](const Sandbox& box) {
+      {"by a FIFO written late",
+       [&writer](const Sandbox& box) {
          fs::remove(box.path("run1.OUT"));
          ::mkfifo(box.path("run1.OUT").c_str(), 0644);
+         // The writer comes after the run has begun to wait for one.
+         writer = std::make_unique<FifoWriter>(box.path("run1.OUT").string(),
+                                               Results().section("7.5").text(), 300);
        },
-       0, table_heading() + screen_tail("  5.00    ", 0), ""},
+       0,
+       table_heading() + table_line(1, true, "   7.50000    ", "   7.50000    ") +
+           screen_tail("  5.00    ", 1),
+       ""},
   };
   for (const Replacement& c : cases) {
     Sandbox box;

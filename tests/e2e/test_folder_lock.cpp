@@ -1,5 +1,6 @@
-// A run holds a lock on its folder from the scan's set-up to its end. A
-// second run in the same folder is refused before it writes anything; runs
+// A run holds a lock on its folder from its start, before the first prompt,
+// to its end. A second run in the same folder is refused before it writes
+// anything, on the screen or in a file; runs
 // in different folders do not meet. The timing is held by an editor
 // stand-in that waits for a line on the run's standard input, which the
 // harness sends only after the other run is over.
@@ -83,7 +84,7 @@ TEST(FolderLock, SecondRunInTheFolderIsRefusedAndTheFirstCompletes) {
   });
 
   EXPECT_EQ(second.status, 2);
-  EXPECT_EQ(second.out, banner() + table_heading());
+  EXPECT_EQ(second.out, "");
   EXPECT_EQ(normalize_report(second.err), kRefused);
   EXPECT_EQ(after, before);
   EXPECT_EQ(before.count("temp.OUT"), 0u);  // removed by the first run before its editor
@@ -94,6 +95,31 @@ TEST(FolderLock, SecondRunInTheFolderIsRefusedAndTheFirstCompletes) {
   EXPECT_EQ(box.read("BEST.OUT"), alone.read("BEST.OUT"));
   EXPECT_EQ(box.read("WexlaP.OUT"), alone.read("WexlaP.OUT"));
   EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+}
+
+TEST(FolderLock, RunWaitingForItsPercentageKeepsTheFolder) {
+  // A run waiting at a prompt already holds the folder: a second run
+  // started meanwhile is refused, and the first then writes its own files,
+  // not files mixed with the second's.
+  TwoSections two;
+  Sandbox box;
+  box.write("run1.OUT", two.text());
+  box.write("other.OUT", Results().section("7.5").text());
+  RunResult second;
+  RunOptions options;
+  options.input = "5\n\n";
+  options.wait_for = "Enter percent from Best WWW ";
+  options.meanwhile = [&] { second = box.run({"other", "5"}, "\n"); };
+  options.time_limit = 60;
+  RunResult first = box.run({"run1"}, options);
+
+  EXPECT_EQ(second.status, 2);
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(normalize_report(second.err), kRefused);
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out, banner() + kPercentPrompt + two.table() + screen_tail("  5.00    ", 1));
+  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
 }
 
 TEST(FolderLock, RunsInTwoFoldersBothComplete) {
@@ -129,7 +155,7 @@ TEST(FolderLock, LockHeldElsewhereLeavesEarlierFilesUntouched) {
   std::map<std::string, std::string> before = folder_files(box);
   RunResult refused = box.run({"run1", "5"}, "\n");
   EXPECT_EQ(refused.status, 2);
-  EXPECT_EQ(refused.out, banner() + table_heading());
+  EXPECT_EQ(refused.out, "");
   EXPECT_EQ(normalize_report(refused.err), kRefused);
   EXPECT_EQ(folder_files(box), before);
 
