@@ -14,10 +14,12 @@
 
 #include "checks.hpp"
 #include "scratch.hpp"
-#include "textio/format.hpp"
-#include "textio/record.hpp"
-#include "textio/connection_table.hpp"
-#include "textio/write_number.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/records/format.hpp"
+#include "textio/records/record.hpp"
+#include "textio/connections/connection_table.hpp"
+#include "textio/numbers/write_number.hpp"
 
 namespace wexla::fuzz {
 namespace {
@@ -71,7 +73,7 @@ std::string check_parsed(const Format& f, std::size_t source_size) {
       case ItemKind::integer:
       case ItemKind::general:
       case ItemKind::fixed:
-        if (item.width == 0 || item.width > kMaxNumberWidth || item.digits > kMaxNumberWidth) {
+        if (item.width == 0 || item.width > kNumberFieldLimit || item.digits > kNumberFieldLimit) {
           return "a bad number width";
         }
         break;
@@ -96,7 +98,7 @@ std::string expected_output(const Format& f, const std::vector<Value>& values, b
   *keep = false;
   for (std::size_t i = 0; i < f.count; ++i) {
     const FormatItem& item = f.items[i];
-    char field[kMaxNumberWidth];
+    char field[kNumberFieldLimit];
     switch (item.kind) {
       case ItemKind::literal:
         text(f.literal(item));

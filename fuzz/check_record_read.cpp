@@ -20,9 +20,11 @@
 #include "checks.hpp"
 #include "line_model.hpp"
 #include "scratch.hpp"
-#include "textio/connection_table.hpp"
-#include "textio/line_passage.hpp"
-#include "textio/record.hpp"
+#include "textio/connections/connection_table.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/records/line_passage.hpp"
+#include "textio/records/record.hpp"
 
 namespace wexla::fuzz {
 namespace {

@@ -26,9 +26,10 @@
 #include "line_model.hpp"
 #include "real_oracle.hpp"
 #include "scratch.hpp"
-#include "textio/format.hpp"
-#include "textio/connection_table.hpp"
-#include "textio/write_number.hpp"
+#include "textio/ending/end_run.hpp"
+#include "textio/records/format.hpp"
+#include "textio/connections/connection_table.hpp"
+#include "textio/numbers/write_number.hpp"
 
 #if WEXLA_FUZZ_COVERAGE
 // libFuzzer's coverage counters; a forked run hands its own back.
@@ -57,13 +58,13 @@ bool has(std::string_view text, std::string_view key) {
 }
 
 std::string general(float value, int w, int d) {
-  char field[kMaxNumberWidth];
+  char field[kNumberFieldLimit];
   get_float_string(field, w, d, value);
   return {field, static_cast<std::size_t>(w)};
 }
 
 std::string decimal(std::int32_t value, int w, int m) {
-  char field[kMaxNumberWidth];
+  char field[kNumberFieldLimit];
   write_decimal(field, w, m, value);
   return {field, static_cast<std::size_t>(w)};
 }

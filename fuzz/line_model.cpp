@@ -1,3 +1,5 @@
+// A plain model of how a line is read: the bytes of a results file split
+// into the 80-character lines the program sees.
 #include "line_model.hpp"
 
 namespace wexla::fuzz {

@@ -1,3 +1,5 @@
+// The nearest single-precision value of a decimal text, worked out with
+// exact integer arithmetic.
 #include "nearest_binary32.hpp"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The independent oracle of the real-number reader: which field texts are
+// accepted, and the exact value of each.
 #include "real_oracle.hpp"
 
 #include <algorithm>

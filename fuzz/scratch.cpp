@@ -1,3 +1,4 @@
+// A scratch folder for the fuzz checks that write files.
 #include "scratch.hpp"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// Bytes shown readably in the message of a failed fuzz check.
 #include <cstdio>
 
 #include "checks.hpp"

@@ -1,9 +1,12 @@
+// The operator dialogue: the banner, the results-file name asked for until
+// it exists, the percentage window and the table heading.
 #include "app/dialogue.hpp"
 
 #include "app/banner.hpp"
-#include "textio/fp_compare.hpp"
-#include "textio/record.hpp"
-#include "textio/connection_table.hpp"
+#include "textio/connections/standard_connections.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/numbers/fp_compare.hpp"
+#include "textio/records/record.hpp"
 
 namespace wexla {
 namespace {

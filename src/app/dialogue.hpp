@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "textio/text_field.hpp"
+#include "textio/text/text_field.hpp"
 
 namespace wexla {
 

@@ -1,10 +1,13 @@
+// The usage text and the version line, answered when "--help" or
+// "--version" is the only argument.
 #include "app/help.hpp"
 
 #include <string_view>
 
 #include "app/banner.hpp"
-#include "textio/record.hpp"
-#include "textio/connection_table.hpp"
+#include "textio/connections/standard_connections.hpp"
+#include "textio/ending/end_run.hpp"
+#include "textio/records/record.hpp"
 
 // The build system names how this binary was built.
 #ifndef WEXLA_BUILD

@@ -3,7 +3,7 @@
 #include <span>
 
 #include "app/run.hpp"
-#include "textio/connection_table.hpp"
+#include "textio/ending/end_run.hpp"
 
 int main(int argc, char** argv) {
   std::span<char* const> arguments(argv + 1, argc > 0 ? argc - 1 : 0);

@@ -1,3 +1,5 @@
+// The order of a run: the standard connections, the folder lock, the
+// dialogue, the scan and the wrap-up.
 #include "app/run.hpp"
 
 #include "app/dialogue.hpp"
@@ -6,8 +8,8 @@
 #include "scan/capture.hpp"
 #include "scan/fit_scan.hpp"
 #include "scan/summary.hpp"
-#include "textio/failure.hpp"
-#include "textio/connection_table.hpp"
+#include "textio/connections/connection_table.hpp"
+#include "textio/ending/failure.hpp"
 
 namespace wexla {
 

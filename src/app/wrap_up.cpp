@@ -1,9 +1,12 @@
+// The end of a run: the last copy, the count of fits within the window,
+// the scratch file removed, the editor started and the final Return.
 #include "app/wrap_up.hpp"
 
 #include "scan/fit_scan.hpp"
-#include "textio/record.hpp"
-#include "textio/shell.hpp"
-#include "textio/connection_table.hpp"
+#include "scan/run_files.hpp"
+#include "textio/connections/standard_connections.hpp"
+#include "textio/files/shell.hpp"
+#include "textio/records/record.hpp"
 
 namespace wexla {
 namespace {
@@ -33,13 +36,15 @@ void wrap_up(RunSettings& settings, FitScan& scan) {
 
   // How these two end is not examined: a scratch file left behind or a
   // missing editor loses nothing.
-  TextField<64> command{"rm temp.OUT"};
+  TextField<64> command{kRemoveScratchCommand};
   (void)run_shell_command(command.view());
-  command.assign("bbedit BEST.OUT");
+  command.assign(kShowBestCommand);
   (void)run_shell_command(command.view());
 
+  // The answer is read as a whole line and not used.
   write_record(kStdoutConnection, kPressReturn);
-  read_record(kStdinConnection, kWholeRecord, scan.line.span());
+  Line answer;
+  read_record(kStdinConnection, kWholeRecord, answer.span());
 }
 
 }  // namespace wexla

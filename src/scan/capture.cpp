@@ -1,20 +1,27 @@
+// The best fit's section: the scratch file opened and restarted at each
+// section header, the copies to BEST.OUT and the looks at BEST.OUT around
+// them, and the lock on the run's folder.
 #include "scan/capture.hpp"
 
 #include <cstdio>
 
 #include "scan/results_guard.hpp"
-#include "textio/failure.hpp"
-#include "textio/folder_lock.hpp"
-#include "textio/record.hpp"
-#include "textio/shell.hpp"
+#include "scan/run_files.hpp"
+#include "textio/connections/connection_table.hpp"
+#include "textio/ending/failure.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/folder_lock.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/files/shell.hpp"
+#include "textio/records/record.hpp"
 
 namespace wexla {
 namespace {
 
-const TextField<32> scratch_file_name{"temp.OUT"};
-const TextField<32> best_file_name{"BEST.OUT"};
+const TextField<32> scratch_file_name{kScratchFileName};
+const TextField<32> best_file_name{kBestFileName};
 
-constexpr const char* kCopyWhat = "Cannot copy 'temp.OUT' to 'BEST.OUT'";
+constexpr const char* kCopyWhat = "Cannot copy '" WEXLA_SCRATCH_FILE "' to '" WEXLA_BEST_FILE "'";
 
 // BEST.OUT is only ever written by this copy. A copy that did not run or
 // did not succeed ends the run at once, before anything else is written, so
@@ -34,10 +41,10 @@ void copy_best(std::uint64_t scratch_size) {
   char why[192];
   NameLook before = look_at_name(best_file_name.view());
   if (before.exists && !before.ordinary) {
-    std::snprintf(why, sizeof why, "'BEST.OUT' is %s; remove it or run elsewhere", before.kind);
+    std::snprintf(why, sizeof why, "'" WEXLA_BEST_FILE "' is %s; remove it or run elsewhere", before.kind);
     fail_copy(why);
   }
-  TextField<64> command{"cp temp.OUT BEST.OUT"};
+  TextField<64> command{kCopyBestCommand};
   CommandOutcome outcome = run_shell_command(command.view());
   switch (outcome.ending) {
     case CommandOutcome::Ending::not_run:
@@ -51,13 +58,14 @@ void copy_best(std::uint64_t scratch_size) {
       fail_copy(why);
   }
   NameLook after = look_at_name(best_file_name.view());
-  if (!after.exists) fail_copy("'BEST.OUT' is missing after the copy");
+  if (!after.exists) fail_copy("'" WEXLA_BEST_FILE "' is missing after the copy");
   if (!after.ordinary) {
-    std::snprintf(why, sizeof why, "'BEST.OUT' is %s after the copy", after.kind);
+    std::snprintf(why, sizeof why, "'" WEXLA_BEST_FILE "' is %s after the copy", after.kind);
     fail_copy(why);
   }
   if (after.size != scratch_size) {
-    std::snprintf(why, sizeof why, "'BEST.OUT' holds %llu bytes after the copy, 'temp.OUT' %llu",
+    std::snprintf(why, sizeof why, "'" WEXLA_BEST_FILE "' holds %llu bytes after the copy, '" WEXLA_SCRATCH_FILE
+                  "' %llu",
                   static_cast<unsigned long long>(after.size),
                   static_cast<unsigned long long>(scratch_size));
     fail_copy(why);
@@ -101,7 +109,7 @@ void check_best_name() {
 }
 
 void section_header_found(FitScan& scan, const ScanKeys& keys) {
-  if (string_index(scan.line_at(2).view(), keys.statistics_key) != 0) return;
+  if (string_index(scan.line_at(kStatisticsAbove).view(), keys.statistics_key) != 0) return;
   std::uint64_t held = close_scratch();
   if (scan.scratch_holds_best) {
     copy_best(held);

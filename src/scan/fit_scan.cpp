@@ -1,3 +1,5 @@
+// The one pass over the results file: the line window, the fit table on
+// standard output, and the passage of plain lines to the scratch file.
 #include "scan/fit_scan.hpp"
 
 #include <algorithm>
@@ -5,11 +7,13 @@
 
 #include "scan/capture.hpp"
 #include "scan/summary.hpp"
-#include "textio/fp_compare.hpp"
-#include "textio/line_passage.hpp"
-#include "textio/record.hpp"
-#include "textio/stop.hpp"
-#include "textio/connection_table.hpp"
+#include "textio/connections/standard_connections.hpp"
+#include "textio/ending/stop.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/numbers/fp_compare.hpp"
+#include "textio/records/line_passage.hpp"
+#include "textio/records/record.hpp"
 
 namespace wexla {
 namespace {
@@ -28,7 +32,7 @@ constexpr Format kNotNormal = WEXLA_FORMAT(
 void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summary,
                         std::string_view typed_name) {
   if (string_index(scan.line0().view(), keys.model_heading_key) == 0) return;
-  const Line& line8 = scan.line_at(8);
+  const Line& line8 = scan.line_at(kFitResultAbove);
   if (string_index(line8.view(), kFitResult) == 0) {
     write_record(kStdoutConnection, kNotNormal, typed_name.substr(0, string_len_trim(typed_name)));
     stop_run();

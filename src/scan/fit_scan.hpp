@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "textio/line_bytes.hpp"
-#include "textio/text_field.hpp"
+#include "textio/text/line_bytes.hpp"
+#include "textio/text/text_field.hpp"
 
 namespace wexla {
 
@@ -20,11 +20,17 @@ using Line = TextField<80>;
 inline constexpr int results_connection = 10;  // the connection of the results file
 inline constexpr int scratch_connection = 11;  // the connection of the scratch file
 
+// The window holds the line just read and the eight above it: the "Final
+// WSS" line stands eight above a model heading, the closing statistics two
+// above a section header that does not start a new section.
+inline constexpr std::size_t kWindowLines = 9;
+inline constexpr std::size_t kFitResultAbove = 8;
+inline constexpr std::size_t kStatisticsAbove = 2;
+
 struct FitScan {
-  // The answer to the final prompt. During the scan the line just read is
-  // line0 of the window: it is read straight into its place in the ring.
-  Line line;
-  std::array<Line, 9> window{};  // ring of line0 .. line8
+  // The line just read is line0 of the window: it is read straight into its
+  // place in the ring.
+  std::array<Line, kWindowLines> window{};  // ring of line0 .. line8
   std::size_t newest = 0;        // where line0 stands in the ring
   TextField<40> section_header_key{"FINAL OUTPUT FROM Kalvor"};
   TextField<40> statistics_key{"MAE  ="};  // closing statistics: two lines below, no new section
@@ -36,12 +42,15 @@ struct FitScan {
   std::vector<float> all_fit_wss;   // WSS of fit 1, fit 2, ... in order
 
   // line0 is the line just read, line8 the one eight lines above it.
-  const Line& line_at(std::size_t k) const { return window[(newest + 9 - k) % 9]; }
+  const Line& line_at(std::size_t k) const {
+    return window[(newest + kWindowLines - k) % kWindowLines];
+  }
   const Line& line0() const { return window[newest]; }
   // Where the next line is read: the place of line8, which the push turns
   // into line0, so that no line is copied within the window.
-  Line& next_line() { return window[newest == 8 ? 0 : newest + 1]; }
-  void push_line() { newest = newest == 8 ? 0 : newest + 1; }
+  Line& next_line() { return window[after(newest)]; }
+  void push_line() { newest = after(newest); }
+  static std::size_t after(std::size_t k) { return k + 1 == kWindowLines ? 0 : k + 1; }
 };
 
 // The keys as they are searched for, trailing blanks removed. They do not

@@ -1,8 +1,9 @@
+// The refusal of an output name that is the results file being read.
 #include "scan/results_guard.hpp"
 
 #include "scan/fit_scan.hpp"
-#include "textio/text_field.hpp"
-#include "textio/connection_table.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/text/text_field.hpp"
 
 namespace wexla {
 

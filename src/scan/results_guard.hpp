@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "textio/where.hpp"
+#include "textio/ending/where.hpp"
 
 namespace wexla {
 

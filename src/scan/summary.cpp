@@ -1,13 +1,19 @@
+// The parameter summary file: its opening and the state machine that
+// writes a heading and the parameter lines of every fit.
 #include "scan/summary.hpp"
 
 #include "scan/results_guard.hpp"
-#include "textio/record.hpp"
+#include "scan/run_files.hpp"
+#include "textio/connections/standard_connections.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/records/record.hpp"
 
 namespace wexla {
 namespace {
 
 constexpr int kSummaryConnection = kStderrConnection;
-const TextField<32> summary_file_name{"WexlaP.OUT"};
+const TextField<32> summary_file_name{kSummaryFileName};
 constexpr Format kHeading = WEXLA_FORMAT("(a,' (',i3.3,') WSS =',g14.6)");
 constexpr Format kBlockLine = WEXLA_FORMAT("(a38)");
 

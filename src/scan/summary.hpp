@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "scan/fit_scan.hpp"
-#include "textio/connection_table.hpp"
 
 namespace wexla {
 

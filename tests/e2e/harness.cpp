@@ -1,3 +1,5 @@
+// Runs the built program in a scratch folder and captures its streams,
+// status and files; the fixed texts of the screen.
 #include "harness.hpp"
 
 #include "app/banner.hpp"

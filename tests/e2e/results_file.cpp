@@ -1,3 +1,4 @@
+// Results files built from the layout the scanner relies on.
 #include "results_file.hpp"
 
 #include <cstdio>

@@ -1,3 +1,5 @@
+// What the hostile-input and fault suites share: command stand-ins, FIFO
+// writers and readers, and the peak memory of a run.
 #include "robust_support.hpp"
 
 #include <fcntl.h>

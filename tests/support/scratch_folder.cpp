@@ -1,3 +1,4 @@
+// A private scratch folder and whole-file reads and writes for tests.
 #include "scratch_folder.hpp"
 
 #include <fcntl.h>

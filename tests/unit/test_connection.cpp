@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "textio/connection_table.hpp"
-#include "textio/failure.hpp"
-#include "textio/record.hpp"
+#include "textio/connections/connection_table.hpp"
+#include "textio/connections/standard_connections.hpp"
+#include "textio/ending/failure.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/records/record.hpp"
 #include "unit_support.hpp"
 
 namespace wexla {

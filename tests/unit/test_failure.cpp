@@ -1,3 +1,5 @@
+// The failure report: its locus line for each kind of connection, its
+// reason line and the exit statuses.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -6,9 +8,9 @@
 #include <string>
 
 #include "../host_facilities.hpp"
-#include "textio/failure.hpp"
-#include "textio/stop.hpp"
-#include "textio/connection_table.hpp"
+#include "textio/ending/failure.hpp"
+#include "textio/ending/stop.hpp"
+#include "textio/connections/connection_table.hpp"
 
 namespace wexla {
 namespace {

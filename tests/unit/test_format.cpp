@@ -1,8 +1,10 @@
+// The format parser: every item kind, blanks between items, and the
+// refusal of malformed formats.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "textio/format.hpp"
+#include "textio/records/format.hpp"
 
 namespace wexla {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "checks.hpp"
 #include "scratch_folder.hpp"
-#include "textio/read_real.hpp"
+#include "textio/numbers/read_real.hpp"
 
 namespace wexla {
 namespace {

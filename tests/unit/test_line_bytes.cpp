@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "textio/line_bytes.hpp"
+#include "textio/text/line_bytes.hpp"
 
 namespace wexla {
 namespace {

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "textio/connection_table.hpp"
-#include "textio/line_passage.hpp"
-#include "textio/record.hpp"
+#include "textio/connections/connection_table.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/records/line_passage.hpp"
+#include "textio/records/record.hpp"
 #include "unit_support.hpp"
 
 namespace wexla {

@@ -1,3 +1,5 @@
+// The exact reference for the nearest single-precision value of a decimal
+// text, checked against known values.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// The real number input field: the table of accepted and refused texts
+// through every path, and a random comparison with an exact reference.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -7,8 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "textio/read_real.hpp"
-#include "textio/record.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/numbers/read_real.hpp"
+#include "textio/records/record.hpp"
 #include "unit_support.hpp"
 
 namespace wexla {

@@ -1,10 +1,14 @@
+// Record statements over connections and in-memory records: formats
+// walked on output and input, line ends, the end of a file and failures.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "textio/record.hpp"
-#include "textio/text_field.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/records/record.hpp"
+#include "textio/text/text_field.hpp"
 #include "unit_support.hpp"
 
 namespace wexla {

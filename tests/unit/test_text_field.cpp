@@ -1,9 +1,10 @@
+// Fixed-width text: assignment, trimmed length, search and concatenation.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
-#include "textio/text_field.hpp"
+#include "textio/text/text_field.hpp"
 
 namespace wexla {
 namespace {

@@ -1,3 +1,5 @@
+// Connections: opening, buffering, the cut at the first write, closing and
+// the failures of each step.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <fcntl.h>
@@ -9,8 +11,11 @@
 #include <string>
 
 #include "../host_facilities.hpp"
-#include "textio/record.hpp"
-#include "textio/connection_table.hpp"
+#include "textio/ending/end_run.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/records/record.hpp"
+#include "textio/connections/connection_table.hpp"
 #include "unit_support.hpp"
 
 namespace wexla {

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "textio/record.hpp"
-#include "textio/connection_table.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/opening.hpp"
+#include "textio/records/record.hpp"
+#include "textio/connections/connection_table.hpp"
 #include "unit_support.hpp"
 
 namespace wexla {

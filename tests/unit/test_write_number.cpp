@@ -1,3 +1,6 @@
+// Integer and general real output fields: the tables of field texts,
+// the form limits, ties to even, and a random comparison with an exact
+// reference.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -12,7 +15,7 @@
 #include "exact_decimal.hpp"
 #include "exact_limits.hpp"
 #include "sanitizer.hpp"
-#include "textio/write_number.hpp"
+#include "textio/numbers/write_number.hpp"
 
 namespace wexla {
 namespace {
@@ -188,7 +191,7 @@ TEST(GeneralLimits, MatchTheExactReferenceForEveryDigitCount) {
   EXPECT_EQ(exact::form_limits(8).scale, 0x3F800000u);
   EXPECT_EQ(exact::form_limits(8).lower, 0x3DCCCCCDu);
   EXPECT_EQ(exact::form_limits(39).power, exact::kInfinityBits);
-  for (int d = 0; d <= kMaxRealDigits; ++d) {
+  for (int d = 0; d <= kNumberFieldLimit; ++d) {
     expect_same_limits(limits_in_code(d), exact::form_limits(d), d);
     if (HasFailure()) break;
   }
@@ -510,7 +513,7 @@ TEST(GeneralFieldCrossCheck, EveryDigitCountAtTheWidthBoundaries) {
                           1234.5678f,    9999999.0f,    1e-10f,        1e30f,
                           from_bits(1u), -std::numeric_limits<float>::max()};
   int failures = 0;
-  for (int d = 0; d <= kMaxRealDigits; ++d) {
+  for (int d = 0; d <= kNumberFieldLimit; ++d) {
     Item item{0, d, exact::form_limits(d)};
     for (float x : values) {
       item.w = 256;
@@ -579,7 +582,7 @@ TEST(GeneralField, LeavesTheExceptionFlagsAlone) {
                           -1e-40f, 999999.5f};
   std::vector<char> field(256);
   std::feclearexcept(FE_ALL_EXCEPT);
-  for (int d = 0; d <= kMaxRealDigits; d += 1) {
+  for (int d = 0; d <= kNumberFieldLimit; d += 1) {
     for (float x : values) {
       get_float_string(field.data(), 256, d, x);
       get_fixed_string(field.data(), 256, d, x);

@@ -1,8 +1,12 @@
+// What the unit tests share: a connection on a scratch file, and reading
+// back what a test wrote.
 #include "unit_support.hpp"
 
 #include <gtest/gtest.h>
 
-#include "textio/connection_table.hpp"
+#include "textio/connections/connection_table.hpp"
+#include "textio/files/closing.hpp"
+#include "textio/files/opening.hpp"
 
 namespace wexla::testing_support {
 

@@ -1,0 +1,72 @@
+// The numbered connections of the run: the one table that holds them, the
+// standard streams 5, 6 and 0 made at start, a connection made on a
+// descriptor and ended again. Nothing here reports a failure: what goes
+// wrong is returned, and the statement that made the step reports it.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "textio/connections/connection.hpp"
+#include "textio/connections/file_identity.hpp"
+#include "textio/connections/io_error.hpp"
+
+namespace wexla {
+
+inline constexpr std::size_t kMaxConnections = 8;
+
+// Numbers below this are found with one look-up (the program's own are 0 to
+// 11); every statement looks its connection up by number.
+inline constexpr int kDirectNumbers = 16;
+
+struct ConnectionTable {
+  Connection slots[kMaxConnections];
+  // The connected ones among the slots, by number below kDirectNumbers.
+  Connection* by_number[kDirectNumbers] = {};
+  bool ending = false;  // the run is ending: closing, no more statements
+  // The descriptor of the current folder that holds the run's lock on it
+  // (files/folder_lock.hpp), or -1; it stays open until the process ends.
+  int folder_lock = -1;
+  // The file standard error was at the start: connection 0 leaves it when
+  // the summary file is opened, and no file the run writes may be it.
+  FileIdentity standard_error;
+};
+
+// The one table of the run. It is made before the program starts, so that
+// the look-up every statement makes needs no check that it exists.
+extern ConnectionTable the_connection_table;
+inline ConnectionTable& connection_table() {
+  return the_connection_table;
+}
+
+// Makes connections 5, 6 and 0 on descriptors 0, 1 and 2 (identity read
+// now) in an empty table: the start of the run.
+void start_connections();
+
+// Ends every connection in the table, writing what is pending, and starts
+// afresh as at the start of the run. A test calls it so that no connection
+// of an earlier test is left over. Returns the first failure of a final write.
+[[nodiscard]] IoError restart_connections();
+
+// The connection with this number, or null when it is unconnected.
+Connection* find_connection_by_search(int number);
+inline Connection* find_connection(int number) {
+  if (number >= 0 && number < kDirectNumbers) return connection_table().by_number[number];
+  return find_connection_by_search(number);
+}
+// Enters a new connection in the table, or removes an ended one.
+void enter_connection(Connection& c);
+void remove_connection(Connection& c);
+// A slot for a new connection, or null when all are in use.
+Connection* free_slot();
+
+// Makes the slot `c` a fresh connection on descriptor `fd`, its identity
+// read now, and enters it in the table.
+void attach(Connection& c, int number, int fd, std::string_view name, Action action,
+            OpenStatus status);
+
+// Ends the connection: pending output written, descriptor closed (never
+// 0-2), removed from the table, even when the write or the close fails.
+[[nodiscard]] IoError release(Connection& c);
+
+}  // namespace wexla

@@ -1,0 +1,55 @@
+// The advisory lock on the run's folder: an exclusive flock on a descriptor
+// of "." kept in the connection table until the process ends.
+#include "textio/files/folder_lock.hpp"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "textio/connections/connection_table.hpp"
+
+namespace wexla {
+namespace {
+
+// Like every file of the program, the descriptor never occupies 0 to 2 and
+// is closed in the commands the program runs.
+int open_current_folder() {
+  int fd;
+  do {
+    fd = ::open(".", O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0 || fd > 2) return fd;
+  int high = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  ::close(fd);
+  return high;
+}
+
+}  // namespace
+
+FolderLock lock_current_folder() {
+  int& lock_descriptor = connection_table().folder_lock;
+  if (lock_descriptor >= 0) return FolderLock::held;
+  int fd = open_current_folder();
+  // A folder that cannot be opened cannot be locked; the run goes on as it
+  // would without the lock.
+  if (fd < 0) return FolderLock::unavailable;
+  int result;
+  do {
+    result = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result == 0) {
+    lock_descriptor = fd;
+    return FolderLock::held;
+  }
+  int error = errno;
+  ::close(fd);
+  // Only a lock held elsewhere refuses the run. Every other refusal (ENOLCK,
+  // EOPNOTSUPP, ENOSYS on network and cluster file systems, EINVAL or EBADF
+  // where the call itself is not supported) leaves the run as it was.
+  return error == EWOULDBLOCK || error == EAGAIN ? FolderLock::held_by_other
+                                                 : FolderLock::unavailable;
+}
+
+}  // namespace wexla

@@ -1,0 +1,97 @@
+# Checks every #include "..." of the program's sources against the rule of
+# the rooms. The layers: app may include scan and textio, scan may include
+# textio, textio neither. Inside textio every file lives in one room, and a
+# room may include only itself and the rooms below it:
+#
+#   text < numbers < connections < ending < files < records
+#
+# Run as: cmake -DSOURCE_DIR=<the project's source folder> -P include_rule.cmake
+# It prints every include that breaks the rule and fails when there is one.
+cmake_minimum_required(VERSION 3.20)
+
+set(rooms text numbers connections ending files records)
+
+if(NOT SOURCE_DIR)
+  message(FATAL_ERROR "give -DSOURCE_DIR=<the project's source folder>")
+endif()
+set(src "${SOURCE_DIR}/src")
+
+# The layer of a path below src/: "app", "scan", or "textio/<room>"; a
+# textio file outside the rooms is the layer "textio".
+function(layer_of path out)
+  if(path MATCHES "^textio/([^/]+)/")
+    set(${out} "textio/${CMAKE_MATCH_1}" PARENT_SCOPE)
+  elseif(path MATCHES "^([^/]+)/")
+    set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+  else()
+    set(${out} "" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Whether a file of layer `from` may include one of layer `to`.
+function(may_include from to out)
+  set(allowed FALSE)
+  if(from STREQUAL to)
+    set(allowed TRUE)
+  elseif(from STREQUAL "app")
+    if(to STREQUAL "scan" OR to MATCHES "^textio/")
+      set(allowed TRUE)
+    endif()
+  elseif(from STREQUAL "scan")
+    if(to MATCHES "^textio/")
+      set(allowed TRUE)
+    endif()
+  elseif(from MATCHES "^textio/(.+)$")
+    set(from_room "${CMAKE_MATCH_1}")
+    if(to MATCHES "^textio/(.+)$")
+      set(to_room "${CMAKE_MATCH_1}")
+      list(FIND rooms "${from_room}" from_rank)
+      list(FIND rooms "${to_room}" to_rank)
+      if(from_rank GREATER_EQUAL 0 AND to_rank GREATER_EQUAL 0 AND NOT to_rank GREATER from_rank)
+        set(allowed TRUE)
+      endif()
+    endif()
+  endif()
+  set(${out} ${allowed} PARENT_SCOPE)
+endfunction()
+
+file(GLOB_RECURSE sources RELATIVE "${src}" "${src}/*.hpp" "${src}/*.cpp")
+set(broken 0)
+set(checked 0)
+foreach(file IN LISTS sources)
+  layer_of("${file}" from)
+  if(from STREQUAL "textio")
+    message("${file}: a textio file outside the rooms (${rooms})")
+    math(EXPR broken "${broken} + 1")
+  elseif(from MATCHES "^textio/(.+)$")
+    list(FIND rooms "${CMAKE_MATCH_1}" rank)
+    if(rank LESS 0)
+      message("${file}: textio/${CMAKE_MATCH_1} is not one of the rooms (${rooms})")
+      math(EXPR broken "${broken} + 1")
+    endif()
+  endif()
+  file(STRINGS "${src}/${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*$" "\\1" target "${line}")
+    math(EXPR checked "${checked} + 1")
+    if(NOT EXISTS "${src}/${target}")
+      message("${file}: includes \"${target}\", which is not a file under src/")
+      math(EXPR broken "${broken} + 1")
+      continue()
+    endif()
+    layer_of("${target}" to)
+    may_include("${from}" "${to}" allowed)
+    if(NOT allowed)
+      message("${file}: ${from} may not include ${to} (\"${target}\")")
+      math(EXPR broken "${broken} + 1")
+    endif()
+  endforeach()
+endforeach()
+
+if(checked EQUAL 0)
+  message(FATAL_ERROR "no include found under ${src}: nothing was checked")
+endif()
+if(broken GREATER 0)
+  message(FATAL_ERROR "${broken} include(s) break the rule of the rooms")
+endif()
+message("the rule of the rooms holds for ${checked} includes")
