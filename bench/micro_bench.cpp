@@ -10,14 +10,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "textio/connections/connection_table.hpp"
 #include "textio/files/closing.hpp"
 #include "textio/files/opening.hpp"
-#include "textio/records/line_passage.hpp"
 #include "textio/numbers/read_real.hpp"
+#include "textio/numbers/write_number.hpp"
+#include "textio/records/line_passage.hpp"
 #include "textio/records/record.hpp"
 #include "textio/text/text_field.hpp"
-#include "textio/connections/connection_table.hpp"
-#include "textio/numbers/write_number.hpp"
 
 namespace {
 

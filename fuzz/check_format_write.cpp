@@ -14,12 +14,12 @@
 
 #include "checks.hpp"
 #include "scratch.hpp"
+#include "textio/connections/connection_table.hpp"
 #include "textio/files/closing.hpp"
 #include "textio/files/opening.hpp"
+#include "textio/numbers/write_number.hpp"
 #include "textio/records/format.hpp"
 #include "textio/records/record.hpp"
-#include "textio/connections/connection_table.hpp"
-#include "textio/numbers/write_number.hpp"
 
 namespace wexla::fuzz {
 namespace {
@@ -199,8 +199,7 @@ std::string check_format_write(const std::uint8_t* data, std::size_t size) {
   std::string path = scratch_dir() + "/format.out";
   write_file(path, std::string(std::size_t{in.next()} * 61, 'o'));
   open_connection(kUnit, path, OpenStatus::unknown);
-  set_output_buffer(*find_connection(kUnit), kCapacities[flags & 3],
-                    kThresholds[(flags >> 2) & 3]);
+  set_output_buffer(*find_connection(kUnit), kCapacities[flags & 3], kThresholds[(flags >> 2) & 3]);
   for (int round = 0; round < 2; ++round) write_statement(begin_write(kUnit, f), values);
   close_connection(kUnit);
   std::string file = read_file(path);

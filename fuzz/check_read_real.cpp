@@ -13,12 +13,12 @@
 #include "line_model.hpp"
 #include "real_oracle.hpp"
 #include "scratch.hpp"
+#include "textio/connections/connection_table.hpp"
 #include "textio/files/closing.hpp"
 #include "textio/files/opening.hpp"
-#include "textio/records/format.hpp"
 #include "textio/numbers/read_real.hpp"
+#include "textio/records/format.hpp"
 #include "textio/records/record.hpp"
-#include "textio/connections/connection_table.hpp"
 
 namespace wexla::fuzz {
 namespace {

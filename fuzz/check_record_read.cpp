@@ -88,8 +88,8 @@ void check_passed(const std::string& content, const LinePassage& passage, std::s
     std::string_view held(passed_line(passage, k), kInlineLineWidth);
     ModelRead expected = model_read(content, at, kInlineLineWidth, false);
     expected.field.resize(kInlineLineWidth, ' ');
-    std::string head = "passed line " + std::to_string(line + 1) + " at byte " +
-                       std::to_string(at) + ": ";
+    std::string head =
+        "passed line " + std::to_string(line + 1) + " at byte " + std::to_string(at) + ": ";
     if (expected.end_of_file) {
       why = head + "passed where the model meets the end";
     } else if (held != expected.field) {

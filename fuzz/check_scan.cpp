@@ -26,10 +26,10 @@
 #include "line_model.hpp"
 #include "real_oracle.hpp"
 #include "scratch.hpp"
-#include "textio/ending/end_run.hpp"
-#include "textio/records/format.hpp"
 #include "textio/connections/connection_table.hpp"
+#include "textio/ending/end_run.hpp"
 #include "textio/numbers/write_number.hpp"
+#include "textio/records/format.hpp"
 
 #if WEXLA_FUZZ_COVERAGE
 // libFuzzer's coverage counters; a forked run hands its own back.

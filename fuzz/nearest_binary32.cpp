@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::uint32_t kSign = 0x80000000u;
 constexpr std::uint32_t kInfinity = 0x7F800000u;
-constexpr int kMantissaBits = 24;       // with the hidden bit
+constexpr int kMantissaBits = 24;           // with the hidden bit
 constexpr long long kLeastExponent = -149;  // of the last mantissa bit of a subnormal
 
 // A natural number as 32-bit limbs, least significant first, no leading

@@ -14,7 +14,9 @@
 namespace host {
 
 // The text the C library gives for `code`, as the program reports it.
-inline std::string error_text(int code) { return std::strerror(code); }
+inline std::string error_text(int code) {
+  return std::strerror(code);
+}
 
 // `text` with every character that a regular expression treats specially
 // escaped, for matching a C library text inside a death test's pattern.

@@ -41,7 +41,8 @@ void copy_best(std::uint64_t scratch_size) {
   char why[192];
   NameLook before = look_at_name(best_file_name.view());
   if (before.exists && !before.ordinary) {
-    std::snprintf(why, sizeof why, "'" WEXLA_BEST_FILE "' is %s; remove it or run elsewhere", before.kind);
+    std::snprintf(why, sizeof why, "'" WEXLA_BEST_FILE "' is %s; remove it or run elsewhere",
+                  before.kind);
     fail_copy(why);
   }
   TextField<64> command{kCopyBestCommand};
@@ -64,10 +65,10 @@ void copy_best(std::uint64_t scratch_size) {
     fail_copy(why);
   }
   if (after.size != scratch_size) {
-    std::snprintf(why, sizeof why, "'" WEXLA_BEST_FILE "' holds %llu bytes after the copy, '" WEXLA_SCRATCH_FILE
-                  "' %llu",
-                  static_cast<unsigned long long>(after.size),
-                  static_cast<unsigned long long>(scratch_size));
+    std::snprintf(
+        why, sizeof why,
+        "'" WEXLA_BEST_FILE "' holds %llu bytes after the copy, '" WEXLA_SCRATCH_FILE "' %llu",
+        static_cast<unsigned long long>(after.size), static_cast<unsigned long long>(scratch_size));
     fail_copy(why);
   }
 }

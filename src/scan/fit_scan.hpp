@@ -31,7 +31,7 @@ struct FitScan {
   // The line just read is line0 of the window: it is read straight into its
   // place in the ring.
   std::array<Line, kWindowLines> window{};  // ring of line0 .. line8
-  std::size_t newest = 0;        // where line0 stands in the ring
+  std::size_t newest = 0;                   // where line0 stands in the ring
   TextField<40> section_header_key{"FINAL OUTPUT FROM Kalvor"};
   TextField<40> statistics_key{"MAE  ="};  // closing statistics: two lines below, no new section
   TextField<40> model_heading_key{"Model and Parameter Definition"};

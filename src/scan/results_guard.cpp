@@ -9,8 +9,8 @@ namespace wexla {
 
 void refuse_the_results_file(int connection, std::string_view name, Where where) {
   if (names_connected_file(results_connection, name)) {
-    fail_open(connection, name.substr(0, string_len_trim(name)), "it is the results file being read",
-              where);
+    fail_open(connection, name.substr(0, string_len_trim(name)),
+              "it is the results file being read", where);
   }
 }
 

@@ -29,7 +29,8 @@ void summary_write_step(SummaryWriter& summary, const Line& line, float fit_wss)
     case SummaryState::idle:
       return;
     case SummaryState::heading_due:
-      write_record(kSummaryConnection, kHeading, line.trimmed(), summary.next_heading_number, fit_wss);
+      write_record(kSummaryConnection, kHeading, line.trimmed(), summary.next_heading_number,
+                   fit_wss);
       ++summary.next_heading_number;
       summary.state = SummaryState::first_block_line;
       return;

@@ -2,8 +2,6 @@
 // status and files; the fixed texts of the screen.
 #include "harness.hpp"
 
-#include "app/banner.hpp"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
@@ -19,6 +17,8 @@
 #include <cstring>
 #include <regex>
 #include <stdexcept>
+
+#include "app/banner.hpp"
 
 namespace e2e {
 namespace fs = std::filesystem;
@@ -42,8 +42,8 @@ std::string Sandbox::read(const std::string& name) const {
   // A test may have taken the read permission away. Root reads regardless;
   // an ordinary user owns the file and lends itself the permission.
   struct stat st {};
-  bool lend = ::stat(path(name).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-              (st.st_mode & S_IRUSR) == 0;
+  bool lend =
+      ::stat(path(name).c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IRUSR) == 0;
   if (lend) ::chmod(path(name).c_str(), (st.st_mode & 07777) | S_IRUSR);
   bool found = false;
   std::string all = folder_.read(name, &found);
@@ -64,7 +64,9 @@ void Sandbox::write_script(const std::string& name, const std::string& body) con
 
 namespace {
 
-void set_nonblocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+void set_nonblocking(int fd) {
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
 
 // True when this process opens a file whose mode grants nothing: root, or a
 // user whose capabilities override file permissions.
@@ -94,11 +96,13 @@ const PermissionRun& permission_run() {
     const char* setpriv = "/usr/bin/setpriv";
     const struct passwd* nobody = ::getpwnam("nobody");
     if (::access(setpriv, X_OK) != 0) {
-      r.why_not = "file permissions do not bite for this process (root) and /usr/bin/setpriv "
-                  "(util-linux), which would drop its privileges for the run, is missing";
+      r.why_not =
+          "file permissions do not bite for this process (root) and /usr/bin/setpriv "
+          "(util-linux), which would drop its privileges for the run, is missing";
     } else if (nobody == nullptr) {
-      r.why_not = "file permissions do not bite for this process (root) and there is no "
-                  "user nobody to drop its privileges to for the run";
+      r.why_not =
+          "file permissions do not bite for this process (root) and there is no "
+          "user nobody to drop its privileges to for the run";
     } else {
       // Numbers, since the group of nobody has different names on different systems.
       r.prefix = {setpriv, "--reuid=" + std::to_string(nobody->pw_uid),
@@ -111,7 +115,9 @@ const PermissionRun& permission_run() {
 
 }  // namespace
 
-std::string why_permissions_do_not_bite() { return permission_run().why_not; }
+std::string why_permissions_do_not_bite() {
+  return permission_run().why_not;
+}
 
 RunResult Sandbox::run(const std::vector<std::string>& args, const std::string& input) const {
   RunOptions options;
@@ -125,8 +131,7 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
   int in_pipe[2], out_pipe[2], err_pipe[2];
   if (::pipe(in_pipe) || ::pipe(out_pipe) || ::pipe(err_pipe)) throw std::runtime_error("pipe");
   std::string path_value =
-      options.path.empty() ? path("bin").string() + ":/usr/local/bin:/usr/bin:/bin"
-                           : options.path;
+      options.path.empty() ? path("bin").string() + ":/usr/local/bin:/usr/bin:/bin" : options.path;
 
   std::vector<std::string> argv_text;
   if (options.as_nobody) {
@@ -238,8 +243,8 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const RunOptions& o
       }
     }
     if (in_at >= 0 && fds[in_at].revents != 0) {
-      ssize_t put = ::write(in_pipe[1], options.input.data() + written,
-                            options.input.size() - written);
+      ssize_t put =
+          ::write(in_pipe[1], options.input.data() + written, options.input.size() - written);
       if (put > 0) written += static_cast<std::size_t>(put);
       if (put < 0 && errno != EAGAIN) written = options.input.size();
       if (written == options.input.size()) {
@@ -266,7 +271,9 @@ std::string missing(const std::string& name) {
   return "\nThis .OUT file (" + name + ") does not exist in this directory\n\n";
 }
 
-std::string table_heading() { return "           n             WSS       Best WSS\n"; }
+std::string table_heading() {
+  return "           n             WSS       Best WSS\n";
+}
 
 std::string table_line(int n, bool marked, const std::string& wss_text, const std::string& best) {
   char number[8];
@@ -288,7 +295,8 @@ std::string report(const std::string& locus, const std::string& reason) {
 }
 
 std::string normalize_report(const std::string& err) {
-  std::string text = std::regex_replace(err, std::regex("At line [0-9]+ of file"), "At line # of file");
+  std::string text =
+      std::regex_replace(err, std::regex("At line [0-9]+ of file"), "At line # of file");
   std::string marker = "Error termination. Backtrace:\n";
   std::size_t at = text.find(marker);
   if (at == std::string::npos) return text;

@@ -18,21 +18,21 @@ struct RunResult {
 };
 
 struct RunOptions {
-  std::string input;             // standard input, then end of file
-  bool close_stdin = false;      // start with descriptor 0 closed
-  bool close_stdout = false;     // start with descriptor 1 closed
-  bool stdout_reader_gone = false;  // standard output a pipe nobody reads
-  bool close_stderr = false;     // start with descriptor 2 closed
-  bool stdout_to_file = false;   // standard output to the regular file `stdout_name`
+  std::string input;                       // standard input, then end of file
+  bool close_stdin = false;                // start with descriptor 0 closed
+  bool close_stdout = false;               // start with descriptor 1 closed
+  bool stdout_reader_gone = false;         // standard output a pipe nobody reads
+  bool close_stderr = false;               // start with descriptor 2 closed
+  bool stdout_to_file = false;             // standard output to the regular file `stdout_name`
   std::string stdout_name = "stdout.txt";  // a file of the folder, made anew as `>` makes it
-  bool stderr_to_stdout = false; // standard error shares standard output's open file
-  std::string stderr_file;       // standard error appended to this file of the folder
+  bool stderr_to_stdout = false;           // standard error shares standard output's open file
+  std::string stderr_file;                 // standard error appended to this file of the folder
   // Meet file permissions as an ordinary user does. Run by an ordinary user
   // the run is started as it is; run by root it is started as nobody
   // through setpriv. Tests that set it begin with
   // SKIP_WHEN(why_permissions_do_not_bite()).
   bool as_nobody = false;
-  std::string path;              // PATH; empty means the folder's bin first, then the system's
+  std::string path;  // PATH; empty means the folder's bin first, then the system's
   unsigned umask_value = 022;
   // Standard input is held back until standard output shows this text;
   // then `meanwhile` runs and the input follows.

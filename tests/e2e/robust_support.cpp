@@ -193,10 +193,13 @@ FifoReader::~FifoReader() {
 
 void record_peak_memory(const Sandbox& box) {
   std::string status = "/proc/$" + std::string(kWexlaPidVariable) + "/status";
-  box.write_script("bin/bbedit", "while read -r key value _; do\n"
-                                 "  [ \"$key\" = VmHWM: ] && echo \"$value\" > peak.kib\n"
-                                 "done < " + status + "\n"
-                                 "echo bbedit ran\n");
+  box.write_script("bin/bbedit",
+                   "while read -r key value _; do\n"
+                   "  [ \"$key\" = VmHWM: ] && echo \"$value\" > peak.kib\n"
+                   "done < " +
+                       status +
+                       "\n"
+                       "echo bbedit ran\n");
 }
 
 std::string why_no_peak_memory() {

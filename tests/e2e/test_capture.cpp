@@ -180,10 +180,10 @@ TEST(Capture, ResultsFileThatIsTheScratchFileIsRefused) {
     EXPECT_EQ(r.out, banner() + table_heading());
     std::string unit = std::string(name) == "temp" ? " (unit = 11)" : "";
     std::string file = std::string(name) == "temp" ? "capture.cpp" : "summary.cpp";
-    EXPECT_EQ(normalize_report(r.err),
-              "At line # of file " + file + unit + "\nWexla run-time error: Cannot open file '" +
-                  name + ".OUT': it is the results file being read\n\n"
-                  "Error termination. Backtrace:\n");
+    EXPECT_EQ(normalize_report(r.err), "At line # of file " + file + unit +
+                                           "\nWexla run-time error: Cannot open file '" + name +
+                                           ".OUT': it is the results file being read\n\n"
+                                           "Error termination. Backtrace:\n");
     EXPECT_EQ(box.read(std::string(name) + ".OUT"), text);  // not a byte lost
   }
 }

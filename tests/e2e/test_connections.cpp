@@ -49,8 +49,8 @@ TEST(Connections, ReadOnlyResultsFileIsReadNormally) {
   SKIP_WHEN(why_permissions_do_not_bite());
   Sandbox box;
   box.write("run1.OUT", Results().section("12.5").text());
-  fs::permissions(box.path("run1.OUT"), fs::perms::owner_read | fs::perms::group_read |
-                                            fs::perms::others_read);
+  fs::permissions(box.path("run1.OUT"),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   RunOptions options;
   options.input = "\n";
   options.as_nobody = true;
@@ -65,8 +65,8 @@ TEST(Connections, WriteOnlyResultsFileCannotBeRead) {
   Sandbox box;
   std::string text = Results().section("12.5").text();
   box.write("run1.OUT", text);
-  fs::permissions(box.path("run1.OUT"), fs::perms::owner_write | fs::perms::group_write |
-                                            fs::perms::others_write);
+  fs::permissions(box.path("run1.OUT"),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
   RunOptions options;
   options.as_nobody = true;
   RunResult r = box.run({"run1", "5"}, options);
@@ -82,8 +82,8 @@ TEST(Connections, UnwritableScratchFileIsOpenedForReadingOnly) {
   Sandbox box;
   box.write("run1.OUT", Results().section("12.5").text());
   box.write("temp.OUT", "old scratch\n");
-  fs::permissions(box.path("temp.OUT"), fs::perms::owner_read | fs::perms::group_read |
-                                            fs::perms::others_read);
+  fs::permissions(box.path("temp.OUT"),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   RunOptions options;
   options.as_nobody = true;
   RunResult r = box.run({"run1", "5"}, options);
@@ -97,9 +97,9 @@ TEST(Connections, FolderWhereNothingCanBeCreated) {
   SKIP_WHEN(why_permissions_do_not_bite());
   Sandbox box;
   box.write("run1.OUT", Results().section("12.5").text());
-  fs::permissions(box.dir(), fs::perms::owner_read | fs::perms::owner_exec |
-                                 fs::perms::group_read | fs::perms::group_exec |
-                                 fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(box.dir(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                 fs::perms::group_exec | fs::perms::others_read |
+                                 fs::perms::others_exec);
   RunOptions options;
   options.as_nobody = true;
   RunResult r = box.run({"run1", "5"}, options);

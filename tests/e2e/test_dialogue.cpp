@@ -18,7 +18,8 @@ const std::string kNoFits = "no fits in this file\n";
 
 // The screen of a run that found no fit, from the count line on.
 std::string tail_without_fits(const std::string& percent_field) {
-  return "\n WSS within " + percent_field + "% of best     0\nbbedit ran\n\n Press return to finish\n";
+  return "\n WSS within " + percent_field +
+         "% of best     0\nbbedit ran\n\n Press return to finish\n";
 }
 
 TEST(Dialogue, BothArgumentsGiveNoPrompt) {
@@ -68,8 +69,8 @@ TEST_P(NameDerivation, TypedNameFindsItsFile) {
   box.write(GetParam().file, kNoFits);
   RunResult r = box.run({}, std::string(GetParam().typed) + "\n5\n\n");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kNamePrompt + kPercentPrompt + kHeading +
-                       tail_without_fits("  5.00    "));
+  EXPECT_EQ(r.out,
+            banner() + kNamePrompt + kPercentPrompt + kHeading + tail_without_fits("  5.00    "));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -156,9 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
                     PercentCase{"1.5e1", "  15.0    "}, PercentCase{"  1 2", "  12.0    "},
                     // Only the first 14 characters are read.
                     PercentCase{"12345678901234567", " 0.123E+14"},
-                    PercentCase{"00000000000005x", "  5.00    "},
-                    PercentCase{"nan", "       NaN"}, PercentCase{"-inf", " 0.100E-02"},
-                    PercentCase{"inf", "  Infinity"}),
+                    PercentCase{"00000000000005x", "  5.00    "}, PercentCase{"nan", "       NaN"},
+                    PercentCase{"-inf", " 0.100E-02"}, PercentCase{"inf", "  Infinity"}),
     [](const testing::TestParamInfo<PercentCase>& info) {
       return case_name(info.index, info.param.text);
     });
@@ -256,8 +256,8 @@ TEST(Dialogue, CarriageReturnLineEndsGiveTheSameAnswers) {
     box.write("run1.OUT", kNoFits);
     RunResult r = box.run({}, input);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, banner() + kNamePrompt + kPercentPrompt + kHeading +
-                         tail_without_fits("  5.00    "));
+    EXPECT_EQ(r.out,
+              banner() + kNamePrompt + kPercentPrompt + kHeading + tail_without_fits("  5.00    "));
   }
 }
 

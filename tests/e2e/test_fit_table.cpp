@@ -70,9 +70,9 @@ TEST(FitTable, ZeroNegativeZeroAndBlankFields) {
 }
 
 TEST(FitTable, NaNIsNeverANewBest) {
-  expect_table({{"nan", false, kNaN, k1e30}, {"12.5", true, k12_5, k12_5},
-                {"nan", false, kNaN, k12_5}},
-               "  5.00    ", 1);
+  expect_table(
+      {{"nan", false, kNaN, k1e30}, {"12.5", true, k12_5, k12_5}, {"nan", false, kNaN, k12_5}},
+      "  5.00    ", 1);
 }
 
 TEST(FitTable, SecondFitInTheBestSectionIsMarkedEvenIfWorse) {
@@ -134,7 +134,8 @@ TEST(FitTable, KeysAreMatchedWithExactCaseAndSpacing) {
                        screen_tail("  5.00    ", 1));
 }
 
-const std::string kNotNormal = " This file, run1.OUT, does not appear to have resulted from a normal fit\n\n";
+const std::string kNotNormal =
+    " This file, run1.OUT, does not appear to have resulted from a normal fit\n\n";
 
 TEST(FitTableStop, ModelHeadingWithoutFinalWss) {
   Sandbox box;
@@ -175,7 +176,8 @@ TEST(FitTableStop, FloatingPointNoteAfterANaNPercentage) {
   box.write("run1.OUT", Results().line(kModelHeading).text());
   RunResult r = box.run({"run1", "nan"}, "");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "Note: The following floating-point exceptions are signalling: IEEE_INVALID_FLAG\n");
+  EXPECT_EQ(r.err,
+            "Note: The following floating-point exceptions are signalling: IEEE_INVALID_FLAG\n");
 }
 
 TEST(FitTableStop, NoteForOverflowInTheReader) {
@@ -194,7 +196,8 @@ TEST(FitTableStop, NoteForANaNWssComparedWithTheBest) {
   box.write("run1.OUT", results.text());
   RunResult r = box.run({"run1", "5"}, "");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "Note: The following floating-point exceptions are signalling: IEEE_INVALID_FLAG\n");
+  EXPECT_EQ(r.err,
+            "Note: The following floating-point exceptions are signalling: IEEE_INVALID_FLAG\n");
 }
 
 TEST(FitTableStop, NoNoteForOrdinaryValues) {

@@ -4,8 +4,8 @@
 // in different folders do not meet. The timing is held by an editor
 // stand-in that waits for a line on the run's standard input, which the
 // harness sends only after the other run is over.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 

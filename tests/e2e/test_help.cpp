@@ -95,10 +95,9 @@ TEST(Help, ClosedStandardOutputFails) {
     options.close_stdout = true;
     RunResult r = box.run({option}, options);
     EXPECT_EQ(r.status, 2) << option;
-    EXPECT_NE(
-        r.err.find("(unit = 6, file = 'stdout')\nWexla run-time error: " +
-                   host::error_text(EBADF) + "\n"),
-        std::string::npos)
+    EXPECT_NE(r.err.find("(unit = 6, file = 'stdout')\nWexla run-time error: " +
+                         host::error_text(EBADF) + "\n"),
+              std::string::npos)
         << option << ": " << r.err;
   }
 }

@@ -131,8 +131,7 @@ TEST(HostileFiles, OutputFifoIsRefusedWithOrWithoutAReader) {
     make_fifo(box, c.name);
     std::unique_ptr<FifoReader> reader;
     if (c.reader) {
-      reader = std::make_unique<FifoReader>(box.path(c.name).string(),
-                                            box.path("taken").string());
+      reader = std::make_unique<FifoReader>(box.path(c.name).string(), box.path("taken").string());
     }
     RunResult r = box.run({"run1", "5"}, limited());
     EXPECT_EQ(r.status, 2) << what;

@@ -102,30 +102,29 @@ std::vector<Folder> folders() {
       {"ToAFileNotYetThere", [](const fs::path& e) { return e / "ghost"; }},
       {"ToDevNull", [](const fs::path&) { return fs::path("/dev/null"); }},
   };
-  static const char* const kScratchNames[] = {"ScratchLinkToAFileOfTheUsers",
-                                              "ScratchLinkToAFileNotYetThere",
-                                              "ScratchLinkToDevNull"};
-  static const char* const kSummaryNames[] = {"SummaryLinkToAFileOfTheUsers",
-                                              "SummaryLinkToAFileNotYetThere",
-                                              "SummaryLinkToDevNull"};
+  static const char* const kScratchNames[] = {
+      "ScratchLinkToAFileOfTheUsers", "ScratchLinkToAFileNotYetThere", "ScratchLinkToDevNull"};
+  static const char* const kSummaryNames[] = {
+      "SummaryLinkToAFileOfTheUsers", "SummaryLinkToAFileNotYetThere", "SummaryLinkToDevNull"};
   static const char* const kBestNames[] = {"BestLinkToAFileOfTheUsers",
                                            "BestLinkToAFileNotYetThere", "BestLinkToDevNull"};
   for (std::size_t t = 0; t < std::size(kTargets); ++t) {
     auto path = kTargets[t].path;
-    rows.push_back({kScratchNames[t],
-                    [path](const Sandbox& box, const fs::path& e) { link(box, path(e), "temp.OUT"); },
-                    "capture.cpp (unit = 11)", refusal("temp.OUT", "it is a symbolic link" + kRemove),
-                    false, kAbsent, kLink, kAbsent});
-    rows.push_back({kSummaryNames[t],
-                    [path](const Sandbox& box, const fs::path& e) {
-                      link(box, path(e), "WexlaP.OUT");
-                    },
-                    "summary.cpp", refusal("WexlaP.OUT", "it is a symbolic link" + kRemove), false,
-                    kAbsent, "", kLink});
-    rows.push_back({kBestNames[t],
-                    [path](const Sandbox& box, const fs::path& e) { link(box, path(e), "BEST.OUT"); },
-                    "capture.cpp", copy_refusal("'BEST.OUT' is a symbolic link" + kRemove), true,
-                    kLink, first, first_summary});
+    rows.push_back(
+        {kScratchNames[t],
+         [path](const Sandbox& box, const fs::path& e) { link(box, path(e), "temp.OUT"); },
+         "capture.cpp (unit = 11)", refusal("temp.OUT", "it is a symbolic link" + kRemove), false,
+         kAbsent, kLink, kAbsent});
+    rows.push_back(
+        {kSummaryNames[t],
+         [path](const Sandbox& box, const fs::path& e) { link(box, path(e), "WexlaP.OUT"); },
+         "summary.cpp", refusal("WexlaP.OUT", "it is a symbolic link" + kRemove), false, kAbsent,
+         "", kLink});
+    rows.push_back(
+        {kBestNames[t],
+         [path](const Sandbox& box, const fs::path& e) { link(box, path(e), "BEST.OUT"); },
+         "capture.cpp", copy_refusal("'BEST.OUT' is a symbolic link" + kRemove), true, kLink, first,
+         first_summary});
   }
 
   const std::vector<Folder> more = {
@@ -192,22 +191,20 @@ std::vector<Folder> folders() {
        "", kPrecious},
       // --- Standard output and standard error onto the three ----------------
       {"StandardOutputOntoTheScratch", [](const Sandbox&, const fs::path&) {},
-       "capture.cpp (unit = 11)", refusal("temp.OUT", kNotStdout), false, kAbsent, kScreen,
-       kAbsent, "temp.OUT"},
+       "capture.cpp (unit = 11)", refusal("temp.OUT", kNotStdout), false, kAbsent, kScreen, kAbsent,
+       "temp.OUT"},
       {"StandardOutputOntoTheSummary", [](const Sandbox&, const fs::path&) {}, "summary.cpp",
        refusal("WexlaP.OUT", kNotStdout), false, kAbsent, "", kScreen, "WexlaP.OUT"},
-      {"StandardOutputOntoBest", [](const Sandbox&, const fs::path&) {},
-       "capture.cpp (unit = 11)", refusal("BEST.OUT", kNotStdout), false, kScreen, "", "",
-       "BEST.OUT"},
+      {"StandardOutputOntoBest", [](const Sandbox&, const fs::path&) {}, "capture.cpp (unit = 11)",
+       refusal("BEST.OUT", kNotStdout), false, kScreen, "", "", "BEST.OUT"},
       {"StandardErrorOntoTheScratch", [](const Sandbox&, const fs::path&) {},
-       "capture.cpp (unit = 11)", refusal("temp.OUT", kNotStderr), false, kAbsent, kReport,
-       kAbsent, "", "temp.OUT"},
+       "capture.cpp (unit = 11)", refusal("temp.OUT", kNotStderr), false, kAbsent, kReport, kAbsent,
+       "", "temp.OUT"},
       {"StandardErrorOntoTheSummary", [](const Sandbox&, const fs::path&) {}, "summary.cpp",
        "Cannot change STATUS parameter in OPEN statement", false, kAbsent, "", kReport, "",
        "WexlaP.OUT"},
-      {"StandardErrorOntoBest", [](const Sandbox&, const fs::path&) {},
-       "capture.cpp (unit = 11)", refusal("BEST.OUT", kNotStderr), false, kReport, "", "", "",
-       "BEST.OUT"},
+      {"StandardErrorOntoBest", [](const Sandbox&, const fs::path&) {}, "capture.cpp (unit = 11)",
+       refusal("BEST.OUT", kNotStderr), false, kReport, "", "", "", "BEST.OUT"},
   };
   rows.insert(rows.end(), more.begin(), more.end());
   return rows;

@@ -39,8 +39,7 @@ TEST(Summary, SeventhFitWithTwelveAndAHalf) {
   std::string summary = summary_of(r.text());
   std::string expected = heading(7, "   12.5000    ");
   EXPECT_NE(summary.find(expected), std::string::npos) << summary;
-  EXPECT_EQ(expected.substr(expected.size() - 27),
-            " (007) WSS =   12.5000    \n");
+  EXPECT_EQ(expected.substr(expected.size() - 27), " (007) WSS =   12.5000    \n");
 }
 
 TEST(Summary, HeadingCarriesTheWholeModelHeadingLine) {
@@ -84,10 +83,9 @@ TEST(Summary, ModelHeadingInsideABlockStartsANewHeading) {
   for (int i = 0; i < 6; ++i) r.line("f)");
   r.line(kModelHeading).line(kModelHeading).line("x").line("y").line("z").line("w").line("v");
   EXPECT_EQ(summary_of(r.text()), heading(1, "   12.5000    ") + heading(2, "   20.2500    ") +
-                                      "x" + std::string(37, ' ') + "\ny" +
-                                      std::string(37, ' ') + "\nz" + std::string(37, ' ') +
-                                      "\nw" + std::string(37, ' ') + "\nv" +
-                                      std::string(37, ' ') + "\n");
+                                      "x" + std::string(37, ' ') + "\ny" + std::string(37, ' ') +
+                                      "\nz" + std::string(37, ' ') + "\nw" + std::string(37, ' ') +
+                                      "\nv" + std::string(37, ' ') + "\n");
 }
 
 TEST(Summary, OldFileIsCutAfterTheFirstRecord) {

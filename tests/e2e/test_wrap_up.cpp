@@ -19,7 +19,8 @@ std::string count_line(const std::vector<std::string>& all_wss, const std::strin
   RunResult run = box.run({"run1", percent}, "\n");
   EXPECT_EQ(run.status, 0) << run.err;
   std::size_t at = run.out.find("\n WSS within");
-  return at == std::string::npos ? run.out : run.out.substr(at + 1, run.out.find('\n', at + 1) - at);
+  return at == std::string::npos ? run.out
+                                 : run.out.substr(at + 1, run.out.find('\n', at + 1) - at);
 }
 
 TEST(Count, FitsWithinTheWindow) {

@@ -81,6 +81,8 @@ std::string read_file(const std::string& path, bool* exists) {
   return all;
 }
 
-void remove_file(const std::string& path) { ::unlink(path.c_str()); }
+void remove_file(const std::string& path) {
+  ::unlink(path.c_str());
+}
 
 }  // namespace test_support

@@ -14,8 +14,9 @@ namespace test_support {
 // first, so that the removal succeeds.
 class ScratchFolder {
  public:
-  explicit ScratchFolder(std::string_view prefix = "wexla-test",
-                         const std::filesystem::path& base = std::filesystem::temp_directory_path());
+  explicit ScratchFolder(
+      std::string_view prefix = "wexla-test",
+      const std::filesystem::path& base = std::filesystem::temp_directory_path());
   ~ScratchFolder();
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;

@@ -127,8 +127,8 @@ inline Scientific round_scientific(const Decimal& x, int n, bool* tie = nullptr)
 // Layout of a finite real field, as a developer reads the field's rules.
 inline std::string layout(int w, bool negative, const std::string& integer,
                           const std::string& fraction, const std::string& tail) {
-  int b = w - static_cast<int>(tail.size() + integer.size() + 1 + fraction.size()) -
-          (negative ? 1 : 0);
+  int b =
+      w - static_cast<int>(tail.size() + integer.size() + 1 + fraction.size()) - (negative ? 1 : 0);
   if (b < 0) return std::string(static_cast<std::size_t>(w), '*');
   std::string zero;
   if (integer.empty() && b > 0) {

@@ -59,7 +59,8 @@ inline std::uint32_t to_single(std::uint64_t n, int e, bool sticky = false) {
   if (r.mantissa < 0x800000u) return static_cast<std::uint32_t>(r.mantissa);  // subnormal
   const int biased = r.exponent + 150;
   if (biased >= 255) return kInfinityBits;
-  return static_cast<std::uint32_t>(biased) << 23 | static_cast<std::uint32_t>(r.mantissa & 0x7FFFFFu);
+  return static_cast<std::uint32_t>(biased) << 23 |
+         static_cast<std::uint32_t>(r.mantissa & 0x7FFFFFu);
 }
 
 // a * b, both single precision; a product with an infinity is infinite.

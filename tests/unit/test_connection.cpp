@@ -1,7 +1,7 @@
 // The connection layer on its own: the buffering rule with tiny buffers,
 // and failures returned to the caller instead of ending the run.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

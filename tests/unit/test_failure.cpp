@@ -8,9 +8,9 @@
 #include <string>
 
 #include "../host_facilities.hpp"
+#include "textio/connections/connection_table.hpp"
 #include "textio/ending/failure.hpp"
 #include "textio/ending/stop.hpp"
-#include "textio/connections/connection_table.hpp"
 
 namespace wexla {
 namespace {
@@ -19,8 +19,8 @@ TEST(FailureDeathTest, MemoryExhaustionEndsWithStatusOne) {
   EXPECT_EXIT(out_of_memory(), testing::ExitedWithCode(1),
               "^Operating system error: " + host::regex_quoted(host::error_text(ENOMEM)) +
                   "\n"
-              "Memory allocation failed\n\n"
-              "Error termination. Backtrace:\n#0  0x");
+                  "Memory allocation failed\n\n"
+                  "Error termination. Backtrace:\n#0  0x");
 }
 
 TEST(FailureDeathTest, AllocationFailureReachesTheReport) {

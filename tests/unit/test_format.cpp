@@ -25,9 +25,15 @@ std::string shape(const Format& f) {
         out += f.literal(item);
         out += '\'';
         break;
-      case ItemKind::skip: out += std::to_string(item.width) + "x"; break;
-      case ItemKind::slash: out += "/"; break;
-      case ItemKind::dollar: out += "$"; break;
+      case ItemKind::skip:
+        out += std::to_string(item.width) + "x";
+        break;
+      case ItemKind::slash:
+        out += "/";
+        break;
+      case ItemKind::dollar:
+        out += "$";
+        break;
       case ItemKind::text:
         out += 'a';
         if (item.has_width) out += std::to_string(item.width);
@@ -82,8 +88,8 @@ TEST(FormatParse, CaseBlanksTabsAndDoubledApostrophes) {
 
 TEST(FormatParse, RefusesMalformedFormats) {
   for (const char* text :
-       {"", "a", "(a", "(a,)", "(,a)", "(a b)", "('abc)", "(3)", "(x)", "(i)", "(i0)", "(g14)",
-        "(f5)", "(a0)", "(q3)", "(a))", "(10000x)", "(i300)", "(a)x", "(g14.)"}) {
+       {"",     "a",     "(a",   "(a,)", "(,a)", "(a b)", "('abc)",   "(3)",    "(x)",  "(i)",
+        "(i0)", "(g14)", "(f5)", "(a0)", "(q3)", "(a))",  "(10000x)", "(i300)", "(a)x", "(g14.)"}) {
     Format f = parse_format(text);
     EXPECT_FALSE(f.ok()) << text;
     EXPECT_NE(f.error, nullptr);

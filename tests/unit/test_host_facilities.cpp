@@ -1,10 +1,10 @@
 // The helpers of the host-facility checks: quoting a text for a death
 // test's pattern matches that text and nothing else.
-#include "../host_facilities.hpp"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "../host_facilities.hpp"
 
 namespace {
 

@@ -90,7 +90,7 @@ const TakeCase kTakeCases[] = {
     {"abc\r\n" + std::string(90, 'y'), true, 5, "abc"},
     {"abc\r\n" + std::string(90, 'y'), false, 5, "abc\r"},  // no CR stop: the CR is data
     {"abc\rdef\n" + std::string(90, 'y'), true, 4, "abc"},  // a lone CR ends the line
-    {"abc\r\r\n" + std::string(90, 'y'), true, 4, "abc"},  // only CR LF is one end
+    {"abc\r\r\n" + std::string(90, 'y'), true, 4, "abc"},   // only CR LF is one end
     {"\n" + std::string(90, 'y'), false, 1, ""},
     {std::string(79, 'x') + "\r\n" + std::string(20, 'y'), true, 81, std::string(79, 'x')},
     // A line of 80 or more: cut, its rest skipped to the line feed, CRs and all.
@@ -116,8 +116,7 @@ void expect_takes(Take take, const char* version) {
   for (const TakeCase& c : kTakeCases) {
     for (char watched : {'P', ' '}) {
       std::string target(kWidth, '#');
-      LineTaken taken =
-          take(target.data(), c.input.data(), c.input.size(), c.stop_at_cr, watched);
+      LineTaken taken = take(target.data(), c.input.data(), c.input.size(), c.stop_at_cr, watched);
       EXPECT_EQ(taken.consumed, c.consumed) << version << " on " << c.input;
       if (c.consumed == 0) continue;
       std::string expected = c.head + std::string(kWidth - c.head.size(), ' ');

@@ -71,10 +71,12 @@ void expect_same_as_statements(const std::string& content, const Setup& setup) {
   for (int step = 0;; ++step) {
     LinePassage passage = begin_line_passage(kPassedIn, kPassedOut);
     std::size_t passed = pass_lines(passage, kWatched);
-    for (std::size_t k = passed; k-- > 0;) passed_seen.emplace_back(passed_line(passage, k), kInlineLineWidth);
+    for (std::size_t k = passed; k-- > 0;)
+      passed_seen.emplace_back(passed_line(passage, k), kInlineLineWidth);
     end_line_passage(passage);
     passed_lines += passed;
-    for (std::size_t i = 0; i < passed; ++i) ASSERT_TRUE(statement_step(kPlainIn, kPlainOut, plain_seen));
+    for (std::size_t i = 0; i < passed; ++i)
+      ASSERT_TRUE(statement_step(kPlainIn, kPlainOut, plain_seen));
     // A passed line never holds the watched byte.
     for (std::size_t k = passed_seen.size() - passed; k < passed_seen.size(); ++k) {
       ASSERT_EQ(passed_seen[k].find(kWatched), std::string::npos) << passed_seen[k];
@@ -109,11 +111,11 @@ TEST(LinePassage, LeavesWhatTheStatementsLeave) {
       "",
       lines_of(500, 60, "\n"),
       lines_of(500, 60, "\r\n"),
-      lines_of(500, 79, "\r"),              // lone carriage returns end lines too
+      lines_of(500, 79, "\r"),  // lone carriage returns end lines too
       lines_of(500, 80, "\n"),
       lines_of(300, 95, "\n") + lines_of(300, 96, "\n") + lines_of(300, 97, "\r\n"),
-      lines_of(100, 300, "\n"),              // long lines, cut at 80
-      lines_of(50, 9000, "\n"),              // longer than a read
+      lines_of(100, 300, "\n"),  // long lines, cut at 80
+      lines_of(50, 9000, "\n"),  // longer than a read
       lines_of(400, 70, "\n") + "no line feed at the end",
       lines_of(200, 70, "\n") + "a P in the line\n" + lines_of(200, 70, "\n") +
           std::string(85, 'x') + "P beyond the 80\n" + lines_of(200, 70, "\n"),
@@ -144,7 +146,8 @@ TEST(LinePassage, RandomFilesLeaveWhatTheStatementsLeave) {
       content += round % 3 == 0 ? "\r\n" : round % 3 == 1 ? "\n" : (random() % 2 ? "\r" : "\n");
     }
     expect_same_as_statements(content, {});
-    expect_same_as_statements(content, {kBufferSize, 1000 + 300 * static_cast<std::size_t>(round), ""});
+    expect_same_as_statements(content,
+                              {kBufferSize, 1000 + 300 * static_cast<std::size_t>(round), ""});
   }
 }
 
@@ -153,7 +156,8 @@ TEST(LinePassage, DoesNotStartWhereTheStatementsWouldDoMore) {
   dir.write("in", lines_of(100, 60, "\n"));
   open_connection(kPassedIn, dir.path("in").string(), OpenStatus::old_file);
   char line[kInlineLineWidth];
-  ASSERT_TRUE(read_line_or_end(kPassedIn, std::span<char, kInlineLineWidth>(line), kWatched).got_line);
+  ASSERT_TRUE(
+      read_line_or_end(kPassedIn, std::span<char, kInlineLineWidth>(line), kWatched).got_line);
   struct Case {
     const char* what;
     int from, to;

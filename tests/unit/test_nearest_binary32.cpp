@@ -83,12 +83,8 @@ TEST(NearestBinary32, OracleFieldsReachTheConversion) {
     std::uint32_t bits;
   };
   const FieldRow rows[] = {
-      {"  1.5", 0, 0x3FC00000},
-      {"15", 1, 0x3FC00000},
-      {"-0.1", 0, 0xBDCCCCCD},
-      {"1 D 1", 0, 0x41200000},
-      {"3.5E38", 0, 0x7F800000},
-      {"1.E-46", 0, 0x00000000},
+      {"  1.5", 0, 0x3FC00000}, {"15", 1, 0x3FC00000},     {"-0.1", 0, 0xBDCCCCCD},
+      {"1 D 1", 0, 0x41200000}, {"3.5E38", 0, 0x7F800000}, {"1.E-46", 0, 0x00000000},
   };
   for (const FieldRow& row : rows) {
     OracleReal got = oracle_read_real(row.field, row.d);

@@ -4,8 +4,8 @@
 
 #include <bit>
 #include <cfenv>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -155,12 +155,20 @@ TEST(RealField, TypedLineEndsTheField) {
     std::string line;
     std::optional<std::uint32_t> bits;
   } cases[] = {
-      {"1,5\n", 0x3F800000},  {"12\n", 0x41400000},   {"\n", 0x00000000},
-      {"-\n", 0x00000000},    {"5-\n", std::nullopt}, {"1e+\n", std::nullopt},
-      {"1e\n", std::nullopt}, {"5\r\n", 0x40A00000},  {"5\r", 0x40A00000},
-      {"5", 0x40A00000},      {",7\n", 0x00000000},
+      {"1,5\n", 0x3F800000},
+      {"12\n", 0x41400000},
+      {"\n", 0x00000000},
+      {"-\n", 0x00000000},
+      {"5-\n", std::nullopt},
+      {"1e+\n", std::nullopt},
+      {"1e\n", std::nullopt},
+      {"5\r\n", 0x40A00000},
+      {"5\r", 0x40A00000},
+      {"5", 0x40A00000},
+      {",7\n", 0x00000000},
       // Only 14 characters are read; the rest of the line is skipped.
-      {"12345678901234567\n", 0x5533A73D}, {"00000000000005xyz\n", 0x40A00000},
+      {"12345678901234567\n", 0x5533A73D},
+      {"00000000000005xyz\n", 0x40A00000},
   };
   constexpr Format kPercent = WEXLA_FORMAT("(f14.0)");
   ScratchFolder dir;

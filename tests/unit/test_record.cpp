@@ -33,7 +33,8 @@ TEST(RecordWrite, LiteralsBlanksAndRecordEnds) {
   EXPECT_EQ(written(WEXLA_FORMAT("(9x,'  n',13x,'WSS',7x,'Best WSS')")),
             "           n             WSS       Best WSS\n");
   EXPECT_EQ(written(WEXLA_FORMAT("(/,'banner',/)")), "\nbanner\n\n");
-  EXPECT_EQ(written(WEXLA_FORMAT("(/,1x,'Press return to finish')")), "\n Press return to finish\n");
+  EXPECT_EQ(written(WEXLA_FORMAT("(/,1x,'Press return to finish')")),
+            "\n Press return to finish\n");
   EXPECT_EQ(written(WEXLA_FORMAT("('it''s')")), "it's\n");
   // X blanks with nothing after them in the record are never written.
   EXPECT_EQ(written(WEXLA_FORMAT("('a',5x)")), "a\n");
@@ -126,8 +127,7 @@ TEST(RecordRead, LongerTargetsAndShortFields) {
   using Lines = std::vector<std::string>;
   std::string forty(40, 'x');
   forty[31] = 'y';
-  EXPECT_EQ(lines_read<32>(forty + "\nnext\n"),
-            (Lines{forty.substr(0, 32), pad("next", 32)}));
+  EXPECT_EQ(lines_read<32>(forty + "\nnext\n"), (Lines{forty.substr(0, 32), pad("next", 32)}));
   EXPECT_EQ(lines_read<32>("eleven char\n"), (Lines{pad("eleven char", 32)}));
 }
 
@@ -167,7 +167,8 @@ TEST(RecordReadDeathTest, CommaAloneOnAnUnfinishedLastLineIsTheEnd) {
 TEST(RecordRead, InMemoryRecordSkipsAndTakesFields) {
   std::string line = pad("Final WSS    12.5", 80);
   float fit_wss = 0;
-  read_record(std::span<const char>(line.data(), line.size()), WEXLA_FORMAT("(13x,g14.0)"), fit_wss);
+  read_record(std::span<const char>(line.data(), line.size()), WEXLA_FORMAT("(13x,g14.0)"),
+              fit_wss);
   EXPECT_EQ(fit_wss, 12.5f);
   TextField<4> word;
   std::string record = "ab,\ncd";

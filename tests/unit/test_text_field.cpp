@@ -35,8 +35,14 @@ TEST(TextField, IndexFindsFirstOccurrence) {
     std::string_view text, key;
     int position;
   } cases[] = {
-      {"anything", "", 1},  {"", "", 1},        {"x", "xy", 0},        {"a.b.c", ".", 2},
-      {"MAE =", "MAE  =", 0}, {"xMAE  =", "MAE  =", 2}, {"abcabc", "cab", 3}, {"abc", "abc", 1},
+      {"anything", "", 1},
+      {"", "", 1},
+      {"x", "xy", 0},
+      {"a.b.c", ".", 2},
+      {"MAE =", "MAE  =", 0},
+      {"xMAE  =", "MAE  =", 2},
+      {"abcabc", "cab", 3},
+      {"abc", "abc", 1},
       {"Final wss", "Final WSS", 0},
   };
   for (const Case& c : cases) EXPECT_EQ(string_index(c.text, c.key), c.position) << c.text;

@@ -1,8 +1,8 @@
 // Connections: opening, buffering, the cut at the first write, closing and
 // the failures of each step.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,11 +11,11 @@
 #include <string>
 
 #include "../host_facilities.hpp"
+#include "textio/connections/connection_table.hpp"
 #include "textio/ending/end_run.hpp"
 #include "textio/files/closing.hpp"
 #include "textio/files/opening.hpp"
 #include "textio/records/record.hpp"
-#include "textio/connections/connection_table.hpp"
 #include "unit_support.hpp"
 
 namespace wexla {
@@ -34,7 +34,9 @@ long size_on_disk(const ScratchFolder& dir, const std::string& name) {
   return ::stat(dir.path(name).c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
-void write_line(std::string_view text) { write_record(kUnit, kWholeRecord, text); }
+void write_line(std::string_view text) {
+  write_record(kUnit, kWholeRecord, text);
+}
 
 TEST(UnitBuffer, RecordsWaitUntilTheThresholdIsReached) {
   ScratchFolder dir;
@@ -189,13 +191,13 @@ TEST(UnitOpenDeathTest, Failures) {
   EXPECT_EXIT(open_connection(kUnit, dir.path("missing").string(), OpenStatus::old_file),
               testing::ExitedWithCode(2),
               "of file test_units.cpp \\(unit = 23\\)\n"
-              "Wexla run-time error: Cannot open file '.*/missing': " + kNoEntry +
-                  "\n");
+              "Wexla run-time error: Cannot open file '.*/missing': " +
+                  kNoEntry + "\n");
   EXPECT_EXIT(open_connection(0, dir.path("no/such/dir").string(), OpenStatus::unknown),
               testing::ExitedWithCode(2),
               "of file test_units.cpp\n"
-              "Wexla run-time error: Cannot open file '.*/no/such/dir': " + kNoEntry +
-                  "\n");
+              "Wexla run-time error: Cannot open file '.*/no/such/dir': " +
+                  kNoEntry + "\n");
   EXPECT_FALSE(std::filesystem::exists(dir.path("missing")));
 }
 
@@ -247,8 +249,8 @@ TEST(UnitWriteDeathTest, FailedFlushAtTheEndOfTheRunIsReportedOnce) {
       },
       testing::ExitedWithCode(2),
       "^At line [0-9]+ of file test_units.cpp \\(unit = 23, file = '.*/f'\\)\n"
-      "Wexla run-time error: " + kNoSpace +
-          "\n\nError termination. Backtrace:\n(#[^\n]*\n)*$");
+      "Wexla run-time error: " +
+          kNoSpace + "\n\nError termination. Backtrace:\n(#[^\n]*\n)*$");
 }
 
 TEST(UnitWriteDeathTest, FailureDuringAFailingRunKeepsTheFirstReport) {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "textio/connections/connection_table.hpp"
 #include "textio/files/closing.hpp"
 #include "textio/files/opening.hpp"
 #include "textio/records/record.hpp"
-#include "textio/connections/connection_table.hpp"
 #include "unit_support.hpp"
 
 namespace wexla {
@@ -57,7 +57,8 @@ void expect_same_reads(const std::string& content, std::size_t width) {
     bool walked_more = walked_read(kWalked, std::span<char>(walked_target.data(), width));
     ASSERT_EQ(short_more, walked_more) << "record " << record << " width " << width;
     ASSERT_EQ(short_target, walked_target) << "record " << record << " width " << width;
-    ASSERT_EQ(find_connection(kShort)->position, find_connection(kWalked)->position) << "record " << record;
+    ASSERT_EQ(find_connection(kShort)->position, find_connection(kWalked)->position)
+        << "record " << record;
     if (!short_more) break;
   }
   close_connection(kShort);

@@ -20,8 +20,12 @@
 namespace wexla {
 namespace {
 
-float from_bits(std::uint32_t bits) { return std::bit_cast<float>(bits); }
-std::uint32_t to_bits(float x) { return std::bit_cast<std::uint32_t>(x); }
+float from_bits(std::uint32_t bits) {
+  return std::bit_cast<float>(bits);
+}
+std::uint32_t to_bits(float x) {
+  return std::bit_cast<std::uint32_t>(x);
+}
 
 // Each field is written into a buffer of exactly w characters, so that the
 // address sanitizer sees any write past the field.
@@ -55,11 +59,13 @@ TEST(IntegerField, ProgramItems) {
     std::int32_t value;
     const char* text;
   } rows[] = {
-      {3, -1, 0, "  0"},     {3, -1, 1, "  1"},       {3, -1, 42, " 42"},     {3, -1, 999, "999"},
-      {3, -1, 1000, "***"},  {3, -1, -5, " -5"},      {3, -1, -100, "***"},   {3, 3, 0, "000"},
-      {3, 3, 1, "001"},      {3, 3, 42, "042"},       {3, 3, 999, "999"},     {3, 3, 1000, "***"},
-      {3, 3, -1, "***"},     {5, -1, 0, "    0"},     {5, -1, 17, "   17"},   {5, -1, 99999, "99999"},
-      {5, -1, 100000, "*****"}, {5, -1, -9999, "-9999"}, {5, -1, -10000, "*****"},
+      {3, -1, 0, "  0"},        {3, -1, 1, "  1"},        {3, -1, 42, " 42"},
+      {3, -1, 999, "999"},      {3, -1, 1000, "***"},     {3, -1, -5, " -5"},
+      {3, -1, -100, "***"},     {3, 3, 0, "000"},         {3, 3, 1, "001"},
+      {3, 3, 42, "042"},        {3, 3, 999, "999"},       {3, 3, 1000, "***"},
+      {3, 3, -1, "***"},        {5, -1, 0, "    0"},      {5, -1, 17, "   17"},
+      {5, -1, 99999, "99999"},  {5, -1, 100000, "*****"}, {5, -1, -9999, "-9999"},
+      {5, -1, -10000, "*****"},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(integer(r.w, r.m, r.value), r.text) << "i" << r.w << "." << r.m << " " << r.value;
@@ -146,11 +152,13 @@ TEST(GeneralField, EdgeCaseTable) {
 
 // The limits of the program's two general items, as tabulated: P, R, L and
 // T(0) to T(d).
-const exact::Limits kG14_6Limits = {0x49742400u, 0x3F7FFFF8u, 0x3DCCCCC6u,
-                                    {0x3F7FFFF8u, 0x411FFFFBu, 0x42C7FFFAu, 0x4479FFF8u,
-                                     0x461C3FFBu, 0x47C34FFAu, 0x497423F8u}};
-const exact::Limits kG10_3Limits = {0x447A0000u, 0x3F7FDF3Bu, 0x3DCCB296u,
-                                    {0x3F7FDF3Bu, 0x411FEB85u, 0x42C7E666u, 0x4479E000u}};
+const exact::Limits kG14_6Limits = {
+    0x49742400u,
+    0x3F7FFFF8u,
+    0x3DCCCCC6u,
+    {0x3F7FFFF8u, 0x411FFFFBu, 0x42C7FFFAu, 0x4479FFF8u, 0x461C3FFBu, 0x47C34FFAu, 0x497423F8u}};
+const exact::Limits kG10_3Limits = {
+    0x447A0000u, 0x3F7FDF3Bu, 0x3DCCB296u, {0x3F7FDF3Bu, 0x411FEB85u, 0x42C7E666u, 0x4479E000u}};
 
 // The code's limits for d as bit patterns, T(0) to T(d).
 exact::Limits limits_in_code(int d) {
@@ -399,8 +407,12 @@ struct Item {
   exact::Limits limits;
 };
 
-Item g14_6_item() { return {14, 6, kG14_6Limits}; }
-Item g10_3_item() { return {10, 3, kG10_3Limits}; }
+Item g14_6_item() {
+  return {14, 6, kG14_6Limits};
+}
+Item g10_3_item() {
+  return {10, 3, kG10_3Limits};
+}
 
 // The general field worked out from the exact decimal expansion. `tie` is
 // set when the rounding met an exact half.
@@ -509,9 +521,9 @@ TEST(GeneralFieldCrossCheck, EveryDigitCountAtTheWidthBoundaries) {
   // Limits, digits and layout for any d from the exact reference. The
   // widths around the exact length needed, and the extremes, probe both the
   // layout and the buffers.
-  const float values[] = {0.0f,          -0.0f,         0.3f,          -0.0996f,
-                          1234.5678f,    9999999.0f,    1e-10f,        1e30f,
-                          from_bits(1u), -std::numeric_limits<float>::max()};
+  const float values[] = {
+      0.0f,       -0.0f,  0.3f,  -0.0996f,      1234.5678f,
+      9999999.0f, 1e-10f, 1e30f, from_bits(1u), -std::numeric_limits<float>::max()};
   int failures = 0;
   for (int d = 0; d <= kNumberFieldLimit; ++d) {
     Item item{0, d, exact::form_limits(d)};
@@ -519,14 +531,15 @@ TEST(GeneralFieldCrossCheck, EveryDigitCountAtTheWidthBoundaries) {
       item.w = 256;
       const std::string wide = reference_general(item, x);
       const int needed = static_cast<int>(wide.size() - wide.find_first_not_of(' '));
-      for (int w : {1, 2, 3, 4, 5, needed - 2, needed - 1, needed, needed + 1, needed + 2, 255, 256}) {
+      for (int w :
+           {1, 2, 3, 4, 5, needed - 2, needed - 1, needed, needed + 1, needed + 2, 255, 256}) {
         if (w < 1 || w > 256) continue;
         item.w = w;
         const std::string want = reference_general(item, x);
         const std::string got = general(w, d, x);
         if (got != want && ++failures <= 10) {
-          ADD_FAILURE() << "g" << w << "." << d << " of " << x << ": got \"" << got
-                        << "\", want \"" << want << "\"";
+          ADD_FAILURE() << "g" << w << "." << d << " of " << x << ": got \"" << got << "\", want \""
+                        << want << "\"";
         }
       }
     }
@@ -567,8 +580,8 @@ TEST(FixedNumberFieldCrossCheck, RandomValuesAndItems) {
     const std::string want = exact::layout(w, std::signbit(x), f.integer, f.fraction, "");
     const std::string got = fixed(w, d, x);
     if (got != want && ++failures <= 10) {
-      ADD_FAILURE() << "f" << w << "." << d << " of bits " << std::hex << bits << ": got \""
-                    << got << "\", want \"" << want << "\"";
+      ADD_FAILURE() << "f" << w << "." << d << " of bits " << std::hex << bits << ": got \"" << got
+                    << "\", want \"" << want << "\"";
     }
   }
   EXPECT_EQ(failures, 0);
@@ -578,7 +591,7 @@ TEST(FixedNumberFieldCrossCheck, RandomValuesAndItems) {
 
 TEST(GeneralField, LeavesTheExceptionFlagsAlone) {
   // The run reports these flags when it stops; a field must add none.
-  const float values[] = {0.0f, 1234.5678f, from_bits(1u), std::numeric_limits<float>::max(),
+  const float values[] = {0.0f,    1234.5678f, from_bits(1u), std::numeric_limits<float>::max(),
                           -1e-40f, 999999.5f};
   std::vector<char> field(256);
   std::feclearexcept(FE_ALL_EXCEPT);

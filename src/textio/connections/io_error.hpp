@@ -41,9 +41,12 @@ inline IoError system_failure(Trouble step, int error) {
 // The reason line of the failure report.
 inline const char* reason_text(IoError e) {
   switch (e.trouble) {
-    case Trouble::end_of_record: return "End of record";
-    case Trouble::end_of_file: return "End of file";
-    default: return std::strerror(e.system_error);
+    case Trouble::end_of_record:
+      return "End of record";
+    case Trouble::end_of_file:
+      return "End of file";
+    default:
+      return std::strerror(e.system_error);
   }
 }
 

@@ -36,7 +36,9 @@ bool reported = false;
 
 // Reports go straight to descriptor 2, never through a connection. A report
 // that cannot be written has nowhere else to go.
-void write_stderr(std::string_view text) { (void)write_all(2, text.data(), text.size()); }
+void write_stderr(std::string_view text) {
+  (void)write_all(2, text.data(), text.size());
+}
 
 std::string_view base_name(const char* path) {
   const char* slash = std::strrchr(path, '/');
@@ -47,8 +49,7 @@ std::string_view base_name(const char* path) {
 // frames themselves. Demangling allocates, so it is skipped when memory ran out.
 // Without backtrace() in the C library the report simply ends after its
 // heading.
-[[gnu::noinline]] void write_backtrace([[maybe_unused]] int skip,
-                                       [[maybe_unused]] bool demangle) {
+[[gnu::noinline]] void write_backtrace([[maybe_unused]] int skip, [[maybe_unused]] bool demangle) {
 #if WEXLA_HAVE_BACKTRACE
   constexpr int kMaxFrames = 64;
   void* frames[kMaxFrames];
@@ -67,7 +68,8 @@ std::string_view base_name(const char* path) {
 #endif
 #if WEXLA_HAVE_CXXABI
     int status = 0;
-    if (name != nullptr && demangle) readable = abi::__cxa_demangle(name, nullptr, nullptr, &status);
+    if (name != nullptr && demangle)
+      readable = abi::__cxa_demangle(name, nullptr, nullptr, &status);
     if (readable != nullptr) name = readable;
 #endif
     int n;
@@ -85,8 +87,8 @@ std::string_view base_name(const char* path) {
 #endif
 }
 
-[[gnu::noinline]] void write_report(Where where, ConnectionRef connection,
-                                    std::string_view reason, int skip) {
+[[gnu::noinline]] void write_report(Where where, ConnectionRef connection, std::string_view reason,
+                                    int skip) {
   reported = true;
   char locus[1024];
   std::string_view file = base_name(where.file_name());
@@ -114,7 +116,9 @@ std::string_view base_name(const char* path) {
 
 }  // namespace
 
-bool failure_reported() { return reported; }
+bool failure_reported() {
+  return reported;
+}
 
 void write_failure_report(Where where, ConnectionRef connection, std::string_view reason) {
   write_report(where, connection, reason, 1);

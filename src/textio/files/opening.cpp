@@ -57,7 +57,9 @@ int open_retry(const char* name, int flags) {
   return fd;
 }
 
-bool lacks_permission(int error) { return error == EACCES || error == EPERM; }
+bool lacks_permission(int error) {
+  return error == EACCES || error == EPERM;
+}
 
 bool names_fifo(const char* name) {
   struct stat st {};

@@ -19,7 +19,6 @@ constexpr int kMaxExponent = 9999;
 // format allows (at most 256) cannot bring a huge one back within range.
 constexpr long kExponentCap = 1000000000;
 
-
 // The canonical text under construction; a field of w characters never
 // needs more than w + 11 of them.
 struct Canonical {

@@ -85,8 +85,8 @@ void write_decimal(char* out, int w, int min_digits, std::int32_t value) {
   if (w <= 0) return;
   const bool negative = value < 0;
   // Unsigned negation, so that the most negative value has a magnitude.
-  std::uint32_t magnitude = negative ? 0u - static_cast<std::uint32_t>(value)
-                                     : static_cast<std::uint32_t>(value);
+  std::uint32_t magnitude =
+      negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
   char digits[10];
   int count = 0;
   do {

@@ -34,9 +34,9 @@ void build_float_string(char* out, int w, bool negative, std::string_view intege
 // The limits that choose between fixed and exponent form for Gw.d,
 // computed in single precision as the field itself computes them.
 struct GeneralLimits {
-  float power;      // P = 10^d
-  float scale;      // R = 1 - 0.5 / P
-  float lower;      // L = R * 0.1, the product taken in double precision
+  float power;                          // P = 10^d
+  float scale;                          // R = 1 - 0.5 / P
+  float lower;                          // L = R * 0.1, the product taken in double precision
   float decade[kNumberFieldLimit + 1];  // T(0) .. T(d)
 };
 // d is taken into 0..256; the entries of `decade` past T(d) are zero.

@@ -26,11 +26,11 @@ enum class ItemKind : std::uint8_t {
 
 struct FormatItem {
   ItemKind kind = ItemKind::literal;
-  bool has_width = false;      // A written with a width
-  bool has_digits = false;     // I written with .m (G and F always have d)
-  std::uint16_t width = 0;     // w of A, I, G, F; n of nX
-  std::uint16_t digits = 0;    // m of Iw.m, d of Gw.d and Fw.d
-  std::uint16_t text_at = 0;   // literal: offset into Format::text
+  bool has_width = false;     // A written with a width
+  bool has_digits = false;    // I written with .m (G and F always have d)
+  std::uint16_t width = 0;    // w of A, I, G, F; n of nX
+  std::uint16_t digits = 0;   // m of Iw.m, d of Gw.d and Fw.d
+  std::uint16_t text_at = 0;  // literal: offset into Format::text
   std::uint16_t text_length = 0;
 
   constexpr bool is_data() const {
@@ -60,7 +60,9 @@ struct Format {
 
 namespace format_detail {
 
-constexpr bool is_space(char c) { return c == ' ' || c == '\t'; }
+constexpr bool is_space(char c) {
+  return c == ' ' || c == '\t';
+}
 
 struct Cursor {
   std::string_view source;
@@ -152,7 +154,9 @@ constexpr Format parse_format(std::string_view source) {
       }
     } else if (head == 'i' || head == 'g' || head == 'f') {
       ++c.at;
-      item.kind = head == 'i' ? ItemKind::integer : head == 'g' ? ItemKind::general : ItemKind::fixed;
+      item.kind = head == 'i'   ? ItemKind::integer
+                  : head == 'g' ? ItemKind::general
+                                : ItemKind::fixed;
       long w = c.number(kNumberFieldLimit);
       if (w <= 0) return fail(f, "missing or bad field width", c.at);
       item.width = static_cast<std::uint16_t>(w);
@@ -184,11 +188,11 @@ constexpr Format parse_format(std::string_view source) {
 }
 
 // The program's formats are compile-time constants: a broken one does not build.
-#define WEXLA_FORMAT(text)                                   \
-  ([] {                                                      \
+#define WEXLA_FORMAT(text)                                          \
+  ([] {                                                             \
     constexpr ::wexla::Format parsed = ::wexla::parse_format(text); \
-    static_assert(parsed.ok(), "bad format: " text);         \
-    return parsed;                                           \
+    static_assert(parsed.ok(), "bad format: " text);                \
+    return parsed;                                                  \
   }())
 
 }  // namespace wexla

@@ -13,8 +13,8 @@
 #include <cstring>
 
 #include "textio/connections/connection_table.hpp"
-#include "textio/text/line_bytes.hpp"
 #include "textio/records/record.hpp"
+#include "textio/text/line_bytes.hpp"
 
 namespace wexla {
 
@@ -71,8 +71,8 @@ std::size_t pass_lines_while_they_can(LinePassage& p, char watched) {
     // The record is built in the free room after the pending bytes; a line
     // that does not pass leaves only bytes there that nothing reads.
     char* record = output + pending;
-    LineTaken taken = take_line<kInlineLineWidth>(record, input + input_at,
-                                                  input_length - input_at, kInputHasCr, watched);
+    LineTaken taken = take_line<kInlineLineWidth>(record, input + input_at, input_length - input_at,
+                                                  kInputHasCr, watched);
     if (taken.consumed == 0 || taken.holds_watched) break;
     record[kInlineLineWidth] = '\n';
     pending += kPassedRecord;

@@ -91,8 +91,7 @@ ReadStatement<ConnectionSource> begin_read(OnConnection from, const Format& form
 }
 
 ReadStatement<MemorySource> begin_read(FromMemory from, const Format& format) {
-  ReadStatement<MemorySource> s{{from.record.data(), from.record.size()},
-                                 {from.where, &format}};
+  ReadStatement<MemorySource> s{{from.record.data(), from.record.size()}, {from.where, &format}};
   advance(s);
   return s;
 }
@@ -144,8 +143,7 @@ template void read_text(ReadStatement<MemorySource>&, std::span<char>);
 template void read_real(ReadStatement<MemorySource>&, float&);
 template bool end_read(ReadStatement<MemorySource>&);
 
-bool read_text_record_general(Connection& c, std::span<char> target, bool end_branch,
-                              Where where) {
+bool read_text_record_general(Connection& c, std::span<char> target, bool end_branch, Where where) {
   if (IoError e = read_ahead(c)) fail_io(c.ref(), e, where);
   if (take_whole_line(c, target)) return false;
   ReadStatement<ConnectionSource> s{{&c}, {where}};

@@ -23,15 +23,25 @@ namespace wexla {
 inline constexpr Format kWholeRecord = WEXLA_FORMAT("(a)");
 
 template <class Sink>
-void write_value(WriteStatement<Sink>& s, std::string_view text) { write_text(s, text); }
+void write_value(WriteStatement<Sink>& s, std::string_view text) {
+  write_text(s, text);
+}
 template <class Sink>
-void write_value(WriteStatement<Sink>& s, std::int32_t value) { write_integer(s, value); }
+void write_value(WriteStatement<Sink>& s, std::int32_t value) {
+  write_integer(s, value);
+}
 template <class Sink>
-void write_value(WriteStatement<Sink>& s, float value) { write_real(s, value); }
+void write_value(WriteStatement<Sink>& s, float value) {
+  write_real(s, value);
+}
 template <class Source>
-void read_value(ReadStatement<Source>& s, std::span<char> target) { read_text(s, target); }
+void read_value(ReadStatement<Source>& s, std::span<char> target) {
+  read_text(s, target);
+}
 template <class Source>
-void read_value(ReadStatement<Source>& s, float& target) { read_real(s, target); }
+void read_value(ReadStatement<Source>& s, float& target) {
+  read_real(s, target);
+}
 
 // Statements whose whole format is one A item without a width, such as
 // "(a)": the value is the record. The scanner reads and writes every line
@@ -42,7 +52,7 @@ constexpr bool is_single_text(const Format& f) {
 // Inline, so that the copy of a line of known width is a few moves. The
 // number and the place are passed apart, so that they stay in registers.
 [[gnu::always_inline]] inline void write_text_record(int number, std::string_view text,
-                                                    Where where) {
+                                                     Where where) {
   Connection& c = statement_connection(number, true, where);
   if (!joins_as_whole_record(c, text.size())) return write_text_record_general(c, text, where);
   if (IoError e = append_whole_record(c, text.data(), text.size())) fail_io(c.ref(), e, where);
@@ -60,19 +70,17 @@ inline constexpr std::size_t kInlineLineWidth = 80;
 [[gnu::always_inline]] inline bool take_line_head(Connection& c, char* target, char watched,
                                                   bool& holds_watched) {
   std::span<const char> in = input(c);
-  LineTaken taken =
-      take_line<kInlineLineWidth>(target, in.data(), in.size(), c.in.has_cr, watched);
+  LineTaken taken = take_line<kInlineLineWidth>(target, in.data(), in.size(), c.in.has_cr, watched);
   if (taken.consumed == 0) return false;
   holds_watched = taken.holds_watched;
   consume(c, taken.consumed);
   return true;
 }
 
-
 // True when the end of the file was met (the end-of-file branch). The
 // number and the place are passed apart, so that they travel in registers.
 [[gnu::always_inline]] inline bool read_text_record(int number, std::span<char> target,
-                                                   bool end_branch, Where where) {
+                                                    bool end_branch, Where where) {
   Connection& c = statement_connection(number, false, where);
   bool unused = false;
   if (target.size() == kInlineLineWidth && take_line_head(c, target.data(), kBlank, unused)) {
@@ -109,7 +117,8 @@ constexpr bool is_one_text_target = sizeof...(Targets) == 1 &&
 // A whole output statement. Always inline, so that an "(a)" statement is
 // the inline steps of write_text_record at its call site.
 template <class... Values>
-[[gnu::always_inline]] inline void write_record(OnConnection to, const Format& format, const Values&... values) {
+[[gnu::always_inline]] inline void write_record(OnConnection to, const Format& format,
+                                                const Values&... values) {
   if constexpr (is_one_text<Values...>) {
     if (is_single_text(format)) {
       write_text_record(to.number, values..., to.where);
@@ -133,9 +142,10 @@ void write_record(ToMemory to, const Format& format, const Values&... values) {
 // read_text_record at its call site.
 template <class... Targets>
 [[gnu::always_inline]] inline bool read_connection_record(OnConnection from, const Format& format,
-                                                         bool end_branch, Targets&&... targets) {
+                                                          bool end_branch, Targets&&... targets) {
   if constexpr (is_one_text_target<Targets...>) {
-    if (is_single_text(format)) return read_text_record(from.number, targets..., end_branch, from.where);
+    if (is_single_text(format))
+      return read_text_record(from.number, targets..., end_branch, from.where);
   }
   ReadStatement<ConnectionSource> s = begin_read(from, format, end_branch);
   (read_value(s, targets), ...);
@@ -158,7 +168,7 @@ void read_record(FromMemory from, const Format& format, Targets&&... targets) {
 // Only a connection has an end of file.
 template <class... Targets>
 [[gnu::always_inline]] inline bool read_record_or_end(OnConnection from, const Format& format,
-                                                     Targets&&... targets) {
+                                                      Targets&&... targets) {
   return !read_connection_record(from, format, true, targets...);
 }
 

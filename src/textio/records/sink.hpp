@@ -27,7 +27,9 @@ inline IoError put_blanks(ConnectionSink& s, std::size_t count) {
   return put_blanks(*s.connection, count);
 }
 // A "/": the record ends and a new one begins.
-inline IoError next_record(ConnectionSink& s) { return end_record(*s.connection); }
+inline IoError next_record(ConnectionSink& s) {
+  return end_record(*s.connection);
+}
 // The end of the statement: the record ends, or with a "$" is handed on as
 // it stands; a file still holding old data is cut.
 inline IoError finish(ConnectionSink& s, bool keep_open) {
@@ -35,7 +37,9 @@ inline IoError finish(ConnectionSink& s, bool keep_open) {
   if (IoError e = keep_open ? hand_on(c) : end_record(c)) return e;
   return end_output(c);
 }
-inline ConnectionRef ref(const ConnectionSink& s) { return s.connection->ref(); }
+inline ConnectionRef ref(const ConnectionSink& s) {
+  return s.connection->ref();
+}
 
 inline IoError put(MemorySink& s, const char* data, std::size_t length) {
   if (length > s.length - s.at) return {Trouble::end_of_record};
@@ -51,12 +55,16 @@ inline IoError put_blanks(MemorySink& s, std::size_t count) {
   return {};
 }
 // An in-memory record is one record: there is no next one.
-inline IoError next_record(MemorySink&) { return {Trouble::end_of_record}; }
+inline IoError next_record(MemorySink&) {
+  return {Trouble::end_of_record};
+}
 // Blanks fill the rest of the record.
 inline IoError finish(MemorySink& s, bool) {
   std::memset(s.data + s.at, ' ', s.length - s.at);
   return {};
 }
-inline ConnectionRef ref(const MemorySink&) { return {}; }
+inline ConnectionRef ref(const MemorySink&) {
+  return {};
+}
 
 }  // namespace wexla

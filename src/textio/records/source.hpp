@@ -38,13 +38,23 @@ IoError take(MemorySource& s, char* field, std::size_t width, bool number, std::
 
 // A "/": the rest of the record is skipped and the next one begins.
 IoError next_record(ConnectionSource& s);
-inline IoError next_record(MemorySource&) { return {Trouble::end_of_record}; }
+inline IoError next_record(MemorySource&) {
+  return {Trouble::end_of_record};
+}
 
 // The end of the statement: the rest of the record is skipped, as for a "/".
-inline IoError finish(ConnectionSource& s) { return next_record(s); }
-inline IoError finish(MemorySource&) { return {}; }
+inline IoError finish(ConnectionSource& s) {
+  return next_record(s);
+}
+inline IoError finish(MemorySource&) {
+  return {};
+}
 
-inline ConnectionRef ref(const ConnectionSource& s) { return s.connection->ref(); }
-inline ConnectionRef ref(const MemorySource&) { return {}; }
+inline ConnectionRef ref(const ConnectionSource& s) {
+  return s.connection->ref();
+}
+inline ConnectionRef ref(const MemorySource&) {
+  return {};
+}
 
 }  // namespace wexla

@@ -1,42 +1,54 @@
 // What both format walks share: the choice of the item for a value, and the
 // failures a statement reports. The failures are kept out of line so that
 // the checks on the path every statement takes stay small.
+#include "textio/records/statement.hpp"
+
 #include <cstdio>
 
 #include "textio/ending/failure.hpp"
-#include "textio/records/statement.hpp"
 
 namespace wexla {
 namespace {
 
 const char* kind_name(ItemKind kind) {
   switch (kind) {
-    case ItemKind::text: return "A";
-    case ItemKind::integer: return "I";
-    case ItemKind::general: return "G";
-    case ItemKind::fixed: return "F";
-    default: return "?";
+    case ItemKind::text:
+      return "A";
+    case ItemKind::integer:
+      return "I";
+    case ItemKind::general:
+      return "G";
+    case ItemKind::fixed:
+      return "F";
+    default:
+      return "?";
   }
 }
 
 const char* value_name(ValueKind value) {
   switch (value) {
-    case ValueKind::character: return "CHARACTER";
-    case ValueKind::integer: return "INTEGER";
-    default: return "REAL";
+    case ValueKind::character:
+      return "CHARACTER";
+    case ValueKind::integer:
+      return "INTEGER";
+    default:
+      return "REAL";
   }
 }
 
 bool takes(ItemKind kind, ValueKind value) {
   switch (value) {
-    case ValueKind::character: return kind == ItemKind::text;
-    case ValueKind::integer: return kind == ItemKind::integer;
-    default: return kind == ItemKind::general || kind == ItemKind::fixed;
+    case ValueKind::character:
+      return kind == ItemKind::text;
+    case ValueKind::integer:
+      return kind == ItemKind::integer;
+    default:
+      return kind == ItemKind::general || kind == ItemKind::fixed;
   }
 }
 
-[[noreturn, gnu::noinline, gnu::cold]] void fail_no_item(int value_number,
-                                                         ConnectionRef connection, Where where) {
+[[noreturn, gnu::noinline, gnu::cold]] void fail_no_item(int value_number, ConnectionRef connection,
+                                                         Where where) {
   char reason[96];
   std::snprintf(reason, sizeof reason, "No format item left for value %d", value_number);
   report_failure(where, connection, reason);

@@ -51,7 +51,6 @@ void advance(WriteStatement<Sink>& s) {
   }
 }
 
-
 }  // namespace
 
 WriteStatement<ConnectionSink> begin_write(OnConnection to, const Format& format) {

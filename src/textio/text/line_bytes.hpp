@@ -135,7 +135,8 @@ struct BlankFillMasks {
 template <std::size_t W>
 inline constexpr BlankFillMasks<W> kBlankFill = [] {
   BlankFillMasks<W> masks{};
-  for (std::size_t i = 0; i < BlankFillMasks<W>::kKept; ++i) masks.keep[i] = static_cast<char>(0xff);
+  for (std::size_t i = 0; i < BlankFillMasks<W>::kKept; ++i)
+    masks.keep[i] = static_cast<char>(0xff);
   for (std::size_t i = 0; i < W; ++i) masks.fill[BlankFillMasks<W>::kKept + i] = ' ';
   return masks;
 }();
@@ -183,7 +184,8 @@ template <std::size_t W>
     // A carriage return that ended the line takes the line feed right
     // after it along. Without a branch: lines on either side of W chars
     // come in any order.
-    consumed += static_cast<std::size_t>((stop < W) & (from[stop] == '\r') & (from[stop + 1] == '\n'));
+    consumed +=
+        static_cast<std::size_t>((stop < W) & (from[stop] == '\r') & (from[stop + 1] == '\n'));
   }
   if (stop == kScanned) {
     // A long line: its line feed lies further on, if it was read ahead.
@@ -219,9 +221,8 @@ template <std::size_t W>
 }
 
 template <std::size_t W>
-[[gnu::always_inline]] inline LineTaken take_line(char* to, const char* from,
-                                                  std::size_t available, bool stop_at_cr,
-                                                  char watched) {
+[[gnu::always_inline]] inline LineTaken take_line(char* to, const char* from, std::size_t available,
+                                                  bool stop_at_cr, char watched) {
 #ifdef WEXLA_SSE2_BYTES
   return take_line_sse2<W>(to, from, available, stop_at_cr, watched);
 #else
