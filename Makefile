@@ -15,7 +15,7 @@ DEVELOPER = -DWEXLA_WERROR=ON -DWEXLA_TESTS=ON -DWEXLA_REQUIRE_TESTS=ON
 # CMAKE_ARGS=-DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest
 CMAKE_ARGS ?=
 
-.PHONY: all build program run test test-asan test-libcxx clean
+.PHONY: all build program run test test-asan test-libcxx format-check clean
 
 all: program
 
@@ -57,6 +57,13 @@ test-libcxx:
 	  $(DEVELOPER) $(CMAKE_ARGS) >/dev/null
 	cmake --build $(LIBCXX_BUILD) -j $(JOBS)
 	cd $(LIBCXX_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Every C++ file of the program, the tests, the fuzz targets and the
+# benchmarks against the checked-in .clang-format, changing nothing.
+CLANG_FORMAT ?= clang-format
+format-check:
+	git ls-files 'src/*.cpp' 'src/*.hpp' 'tests/*.cpp' 'tests/*.hpp' 'fuzz/*.cpp' 'fuzz/*.hpp' \
+	  'bench/*.cpp' 'bench/*.hpp' | xargs $(CLANG_FORMAT) --dry-run -Werror
 
 # Installs wexla and its manual page under PREFIX (make install PREFIX=~/.local).
 PREFIX ?= /usr/local
