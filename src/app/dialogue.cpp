@@ -27,12 +27,33 @@ void ask_name(RunSettings& s) {
   read_record(kStdinConnection, kWholeRecord, s.typed_name.span());
 }
 
+// Argument 2 is read through an in-memory record of 40 characters.
+void read_percent_argument(RunSettings& s, const char* argument) {
+  s.percent_argument.assign(argument);
+  write_record(s.percent_record.span(), kWholeRecord, s.percent_argument.view());
+  read_record(std::span<const char>(s.percent_record.chars), kPercentField, s.window_percent);
+}
+
+// A window of zero or less becomes the smallest one; then the table begins.
+void settle_percent(RunSettings& s) {
+  if (less_equal_signaling(s.window_percent, 0.0f)) s.window_percent = kSmallestWindow;
+  write_record(kStdoutConnection, kTableHeading);
+}
+
 }  // namespace
 
 void derive_results_name(RunSettings& s) {
-  s.prefix_length = string_index(s.typed_name.view(), ".") - 1;
-  if (s.prefix_length <= 0)
-    s.prefix_length = static_cast<std::int32_t>(string_len_trim(s.typed_name.view()));
+  // A folder's name may hold dots of its own: only the last component's
+  // count. Without a "/" this is the first dot of the whole name.
+  std::string_view typed = s.typed_name.view();
+  std::size_t slash = typed.substr(0, string_len_trim(typed)).rfind('/');
+  std::size_t component = slash == std::string_view::npos ? 0 : slash + 1;
+  s.prefix_length = string_index(typed.substr(component), ".") - 1;
+  if (s.prefix_length <= 0) {
+    s.prefix_length = static_cast<std::int32_t>(string_len_trim(typed));
+  } else {
+    s.prefix_length += static_cast<std::int32_t>(component);
+  }
   char joined[TextField<32>::width + kSuffix.size()];
   std::size_t prefix = static_cast<std::size_t>(s.prefix_length);
   concat_string({joined, prefix + kSuffix.size()}, s.typed_name.view().substr(0, prefix), kSuffix);
@@ -57,16 +78,25 @@ void run_dialogue(RunSettings& s, std::span<char* const> args) {
   }
 
   if (s.arguments_left > 1) {
-    s.percent_argument.assign(args[1]);
-    write_record(s.percent_record.span(), kWholeRecord, s.percent_argument.view());
-    read_record(std::span<const char>(s.percent_record.chars), kPercentField, s.window_percent);
+    read_percent_argument(s, args[1]);
   } else {
     write_record(kStdoutConnection, kPercentPrompt);
     read_record(kStdinConnection, kPercentField, s.window_percent);
   }
-  if (less_equal_signaling(s.window_percent, 0.0f)) s.window_percent = kSmallestWindow;
+  settle_percent(s);
+}
 
-  write_record(kStdoutConnection, kTableHeading);
+bool batch_results_exist(RunSettings& s, std::span<char* const> operands) {
+  write_record(kStdoutConnection, kBanner);
+  s.arguments_left = static_cast<std::int32_t>(operands.size());
+  s.typed_name.assign(operands[0]);
+  derive_results_name(s);
+  return file_exists(s.results_name.trimmed());
+}
+
+void batch_percent(RunSettings& s, std::span<char* const> operands) {
+  read_percent_argument(s, operands[1]);
+  settle_percent(s);
 }
 
 }  // namespace wexla

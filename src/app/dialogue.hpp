@@ -18,14 +18,28 @@ struct RunSettings {
   TextField<32> percent_argument;   // argument 2
   TextField<40> percent_record;     // in-memory record that argument 2 is read from
   float window_percent = 0.0f;      // percentage window above the best WSS
+  bool batch = false;               // --batch: no prompt, no editor, no final wait
+  bool screen_on_stderr =
+      false;  // standard output holds a document: the editor writes to standard error
 };
 
 // Runs the whole dialogue; `args` are the command-line arguments after the
 // program name.
 void run_dialogue(RunSettings& settings, std::span<char* const> args);
 
-// results_name from typed_name: the part before the first "." (the whole
-// trimmed name when there is none or it comes first), followed by ".OUT".
+// Exit status of a batch run whose results file does not exist (the BSD
+// sysexits value for missing input).
+inline constexpr int kExitNoResultsFile = 66;
+
+// The dialogue of a batch run, which prompts for nothing, in two steps: the
+// banner and the name from operand 1, false when the results file does not
+// exist; then the percentage from operand 2 and the table heading.
+bool batch_results_exist(RunSettings& settings, std::span<char* const> operands);
+void batch_percent(RunSettings& settings, std::span<char* const> operands);
+
+// results_name from typed_name: the part before the first "." of the name's
+// last component, after its last "/" (the whole trimmed name when that
+// component has no dot or begins with one), followed by ".OUT".
 void derive_results_name(RunSettings& settings);
 
 }  // namespace wexla

@@ -20,33 +20,35 @@ namespace {
 constexpr Format kVersionLine = WEXLA_FORMAT("('" WEXLA_NAME_AND_VERSION " (build ',a,')')");
 
 constexpr std::string_view kUsage[] = {
-    "Usage: wexla [RESULTS [PERCENT]]",
-    "       wexla --help | --version",
+    "Usage: wexla [OPTION]... [--] [RESULTS [PERCENT]]",
     "",
-    "Reads the Kalvor results file RESULTS.OUT in the current folder once,",
-    "prints the weighted sum of squares (WSS) of every fit with the best so far,",
-    "copies the best fit's output section to BEST.OUT, writes a parameter",
-    "summary to WexlaP.OUT, counts the fits whose WSS lies within PERCENT per",
-    "cent above the best, and opens BEST.OUT with the bbedit command.",
+    "Reads the Kalvor results file RESULTS.OUT once, prints the weighted sum of",
+    "squares (WSS) of every fit with the best so far, copies the best fit's",
+    "section to BEST.OUT, writes a parameter summary to WexlaP.OUT, counts the",
+    "fits within PERCENT per cent above the best, and opens BEST.OUT with bbedit.",
     "Whatever is not given is asked for at the terminal.",
     "",
-    "  RESULTS    the results file, with or without its extension",
-    "             (run1, run1.OUT and run1.txt all mean run1.OUT)",
-    "  PERCENT    the window above the best WSS within which fits are counted",
-    "  --help     print this text and end",
-    "  --version  print the version line and end",
+    "  RESULTS      the results file, with or without its extension",
+    "               (run1, run1.OUT and run1.txt all mean run1.OUT)",
+    "  PERCENT      the window above the best WSS within which fits are counted",
+    "  --batch      no prompt, no editor, no final wait: both operands needed",
+    "  --json=FILE  write the run as a JSON document to FILE ('-': standard output)",
+    "  --csv=FILE   write the fit table as CSV to FILE ('-': standard output)",
+    "  -h, --help   print this text and end",
+    "  --version    print the version line and end",
+    "  --           end of the options: a RESULTS beginning with '-' follows",
     "",
+    "Exit status: 0 done, 1 out of memory, 2 run-time error, 64 bad command",
+    "line, 66 no such results file (--batch), 74 a document not written.",
     "See wexla(1).",
 };
 
 }  // namespace
 
-void answer_help_or_version(std::span<char* const> args) {
-  if (args.size() != 1) return;
-  std::string_view only = args[0];
-  if (only == "--help") {
+void answer_help_or_version(const Options& options) {
+  if (options.help) {
     for (std::string_view line : kUsage) write_record(kStdoutConnection, kWholeRecord, line);
-  } else if (only == "--version") {
+  } else if (options.version) {
     write_record(kStdoutConnection, kVersionLine, std::string_view(WEXLA_BUILD));
   } else {
     return;

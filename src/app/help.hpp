@@ -1,15 +1,14 @@
-// The two informational options: "--help" or "--version" as the only
-// argument prints the usage text or the version line and ends the run.
-// Every other argument list is the results file and the percentage.
+// The informational options: --help (or -h) prints the usage text and
+// --version the version line; either ends the run, help first when both
+// are given.
 #pragma once
 
-#include <span>
+#include "app/options.hpp"
 
 namespace wexla {
 
-// Ends the run with status 0 after printing, when `args` (the arguments
-// after the program name) is exactly "--help" or exactly "--version";
-// returns without doing anything otherwise.
-void answer_help_or_version(std::span<char* const> args);
+// Ends the run with status 0 after printing, when the options ask for help
+// or the version; returns without doing anything otherwise.
+void answer_help_or_version(const Options& options);
 
 }  // namespace wexla

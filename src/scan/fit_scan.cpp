@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "scan/capture.hpp"
+#include "scan/run_facts.hpp"
 #include "scan/summary.hpp"
 #include "textio/connections/standard_connections.hpp"
 #include "textio/ending/stop.hpp"
@@ -27,6 +28,21 @@ constexpr Format kNotNormal = WEXLA_FORMAT(
     "(1x,'This file, ',a,                                        "
     "'.OUT, does not appear to have resulted from a normal fit',/)");
 
+// The fit just printed, for a document: its table values and its WSS field
+// as read (characters 14 to 27 of the "Final WSS" line).
+void record_fit(RunFacts& facts, const FitScan& scan, const Line& line8, bool new_best) {
+  FitFacts& fit = facts.fits.emplace_back();
+  fit.number = scan.next_fit_number;
+  fit.wss = scan.fit_wss;
+  fit.best_wss = scan.best_wss;
+  fit.marked = scan.scratch_holds_best;
+  std::string_view field = line8.view().substr(13, 14);
+  std::size_t first = field.find_first_not_of(kBlank);
+  if (first != std::string_view::npos)
+    fit.wss_text = field.substr(first, string_len_trim(field) - first);
+  if (new_best) facts.best_fit = fit.number;
+}
+
 // A model heading ends a fit: its WSS stands on the "Final WSS" line eight
 // lines above. Prints the fit's table line and stores the WSS.
 void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summary,
@@ -34,6 +50,7 @@ void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summ
   if (string_index(scan.line0().view(), keys.model_heading_key) == 0) return;
   const Line& line8 = scan.line_at(kFitResultAbove);
   if (string_index(line8.view(), kFitResult) == 0) {
+    if (scan.facts != nullptr) scan.facts->outcome = RunOutcome::not_a_normal_fit;
     write_record(kStdoutConnection, kNotNormal, typed_name.substr(0, string_len_trim(typed_name)));
     stop_run();
   }
@@ -41,12 +58,14 @@ void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summ
   read_record(std::span<const char>(line8.chars), kWssField, scan.fit_wss);
   // A fit is marked while the scratch file holds the best section: a new
   // best, and any later fit of that same section.
-  if (less_signaling(scan.fit_wss, scan.best_wss)) {
+  const bool new_best = less_signaling(scan.fit_wss, scan.best_wss);
+  if (new_best) {
     scan.best_wss = scan.fit_wss;
     scan.scratch_holds_best = true;
   }
   write_record(kStdoutConnection, scan.scratch_holds_best ? kMarkedLine : kPlainLine,
                scan.next_fit_number, scan.fit_wss, scan.best_wss);
+  if (scan.facts != nullptr) record_fit(*scan.facts, scan, line8, new_best);
   scan.all_fit_wss.push_back(scan.fit_wss);
   ++scan.next_fit_number;
 }

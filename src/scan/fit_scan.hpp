@@ -14,6 +14,7 @@
 namespace wexla {
 
 struct SummaryWriter;
+struct RunFacts;
 
 using Line = TextField<80>;
 
@@ -40,6 +41,7 @@ struct FitScan {
   bool scratch_holds_best = false;  // the scratch file holds the best fit's section
   float fit_wss = 0.0f;             // WSS of the most recent fit
   std::vector<float> all_fit_wss;   // WSS of fit 1, fit 2, ... in order
+  RunFacts* facts = nullptr;  // where each fit is recorded for a document, when one is asked for
 
   // line0 is the line just read, line8 the one eight lines above it.
   const Line& line_at(std::size_t k) const {

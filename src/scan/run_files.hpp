@@ -18,5 +18,8 @@ inline constexpr std::string_view kSummaryFileName = WEXLA_SUMMARY_FILE;
 inline constexpr std::string_view kCopyBestCommand = "cp " WEXLA_SCRATCH_FILE " " WEXLA_BEST_FILE;
 inline constexpr std::string_view kRemoveScratchCommand = "rm " WEXLA_SCRATCH_FILE;
 inline constexpr std::string_view kShowBestCommand = "bbedit " WEXLA_BEST_FILE;
+// The same, with the editor's output on standard error, when standard
+// output holds a document.
+inline constexpr std::string_view kShowBestOnStderrCommand = "bbedit " WEXLA_BEST_FILE " 1>&2";
 
 }  // namespace wexla

@@ -25,6 +25,8 @@ enum class SummaryState : std::uint8_t {
 struct SummaryWriter {
   SummaryState state = SummaryState::idle;
   std::int32_t next_heading_number = 1;
+  RunFacts* facts =
+      nullptr;  // where the block lines are recorded for a document, when one is asked for
 };
 
 // Opens "WexlaP.OUT" on connection 0, which until now was standard error.

@@ -66,6 +66,7 @@ class NameDerivation : public testing::TestWithParam<NameCase> {};
 TEST_P(NameDerivation, TypedNameFindsItsFile) {
   Sandbox box;
   std::filesystem::create_directories(box.path("dir"));
+  std::filesystem::create_directories(box.path("dir.v2"));
   box.write(GetParam().file, kNoFits);
   RunResult r = box.run({}, std::string(GetParam().typed) + "\n5\n\n");
   EXPECT_EQ(r.status, 0) << r.err;
@@ -77,7 +78,12 @@ INSTANTIATE_TEST_SUITE_P(
     Names, NameDerivation,
     testing::Values(NameCase{"run1", "run1.OUT"}, NameCase{"run1.OUT", "run1.OUT"},
                     NameCase{"run1.txt", "run1.OUT"}, NameCase{"run1.a.b", "run1.OUT"},
-                    NameCase{"./run1", "run1.OUT"}, NameCase{"dir.v2/run1", "dir.OUT"},
+                    NameCase{"./run1", "run1.OUT"},
+                    // Only the last component's first dot counts.
+                    NameCase{"dir.v2/run1", "dir.v2/run1.OUT"},
+                    NameCase{"dir.v2/run1.OUT", "dir.v2/run1.OUT"},
+                    NameCase{"./run1.OUT", "run1.OUT"}, NameCase{"dir/../run1.txt", "run1.OUT"},
+                    NameCase{"dir.v2/.hidden", "dir.v2/.hidden.OUT"},
                     NameCase{"my run", "my run.OUT"}, NameCase{"  lead", "  lead.OUT"},
                     NameCase{".OUT", ".OUT.OUT"},
                     // 30 characters leave room for ".O" only.

@@ -1,7 +1,9 @@
-// --help and --version as the only argument; every other argument list
-// keeps its meaning of results file and percentage.
+// --help (or -h) and --version in front of the operands; the words after
+// "--" or after the first operand are names and percentages, and a word
+// that only looks like an option in front is refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -14,7 +16,7 @@ namespace e2e {
 namespace {
 
 const std::string kVersionLine = WEXLA_NAME_AND_VERSION " (build " WEXLA_BUILD ")\n";
-const std::string kUsageFirst = "Usage: wexla [RESULTS [PERCENT]]\n";
+const std::string kUsageFirst = "Usage: wexla [OPTION]... [--] [RESULTS [PERCENT]]\n";
 const std::string kUsageLast = "See wexla(1).\n";
 const std::string kNoFits = "no fits in this file\n";
 
@@ -48,7 +50,8 @@ TEST(Help, UsageTextAndNothingElse) {
   ASSERT_GE(r.out.size(), kUsageFirst.size() + kUsageLast.size());
   EXPECT_EQ(r.out.substr(0, kUsageFirst.size()), kUsageFirst);
   EXPECT_EQ(r.out.substr(r.out.size() - kUsageLast.size()), kUsageLast);
-  for (const char* named : {"--help", "--version", "BEST.OUT", "WexlaP.OUT", "bbedit"}) {
+  for (const char* named : {"--help", "-h", "--version", "--batch", "--json=FILE", "--csv=FILE",
+                            "BEST.OUT", "WexlaP.OUT", "bbedit", " 64 ", " 66 ", " 74 "}) {
     EXPECT_NE(r.out.find(named), std::string::npos) << named;
   }
   // A short text: it fits on one screen, each line within 80 characters.
@@ -62,9 +65,9 @@ TEST(Help, UsageTextAndNothingElse) {
   EXPECT_TRUE(leaves_no_files(box));
 }
 
-// The only argument decides even where a results file of that name exists.
+// The option decides even where a results file of that name exists.
 TEST(Help, OnlyArgumentWinsOverAResultsFileOfThatName) {
-  for (const char* option : {"--help", "--version"}) {
+  for (const char* option : {"--help", "-h", "--version"}) {
     Sandbox box;
     box.write(std::string(option) + ".OUT", kNoFits);
     RunResult r = box.run({option}, "\n");
@@ -102,14 +105,15 @@ TEST(Help, ClosedStandardOutputFails) {
   }
 }
 
-// Argument lists that are not exactly one of the two options: a results
-// file "--help.OUT" exists, so each of these runs the whole job on it.
+// After "--" the words are names: a results file "--help.OUT" (or
+// "-h.OUT") exists, so each of these runs the whole job on it.
 class HelpWordsAsNames : public testing::TestWithParam<std::vector<std::string>> {};
 
 TEST_P(HelpWordsAsNames, RunTheJob) {
   Sandbox box;
   box.write("--help.OUT", kNoFits);
   box.write("--version.OUT", kNoFits);
+  box.write("-h.OUT", kNoFits);
   RunResult r = box.run(GetParam(), "\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, run_without_fits());
@@ -117,16 +121,48 @@ TEST_P(HelpWordsAsNames, RunTheJob) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, HelpWordsAsNames,
-                         testing::Values(std::vector<std::string>{"--help", "5"},
-                                         std::vector<std::string>{"--version", "5"},
-                                         std::vector<std::string>{"--help", "5", "--version"},
-                                         // Trailing blanks are not part of a name, but they make
-                                         // the argument something other than the option.
-                                         std::vector<std::string>{"--help ", "5"},
-                                         std::vector<std::string>{"--help.OUT", "5"}));
+                         testing::Values(std::vector<std::string>{"--", "--help", "5"},
+                                         std::vector<std::string>{"--", "--version", "5"},
+                                         std::vector<std::string>{"--", "-h", "5"},
+                                         std::vector<std::string>{"--", "--help.OUT", "5"},
+                                         // Words after the first operand beyond the
+                                         // percentage are ignored, as always.
+                                         std::vector<std::string>{"--", "--help", "5",
+                                                                  "--version"}));
 
-// Single arguments that only look like the options are names; none of
-// these files exists, so the name is asked for.
+// Help, then the version, win over every other argument, even a refused one.
+class HelpWithOthers : public testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(HelpWithOthers, PrintsTheTextAndEnds) {
+  Sandbox box;
+  box.write("run1.OUT", kNoFits);
+  RunResult r = box.run(GetParam(), "\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const auto& args = GetParam();
+  bool help = std::find(args.begin(), args.end(), "--help") != args.end() ||
+              std::find(args.begin(), args.end(), "-h") != args.end();
+  if (help) {
+    EXPECT_EQ(r.out.substr(0, kUsageFirst.size()), kUsageFirst);
+  } else {
+    EXPECT_EQ(r.out, kVersionLine);
+  }
+  EXPECT_TRUE(leaves_no_files(box));
+  EXPECT_FALSE(box.exists("run.json"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, HelpWithOthers,
+                         testing::Values(std::vector<std::string>{"--batch", "--help", "run1", "5"},
+                                         std::vector<std::string>{"--json=run.json", "-h"},
+                                         std::vector<std::string>{"--help", "--version"},
+                                         std::vector<std::string>{"--version", "-h"},
+                                         std::vector<std::string>{"--jsn", "--help"},
+                                         std::vector<std::string>{"--help", "run1", "--batch"},
+                                         std::vector<std::string>{"--version", "--batch", "run1",
+                                                                  "5"}));
+
+// Single arguments that only look like the options, without the two
+// dashes, are names; none of these files exists, so the name is asked for.
 class NearMisses : public testing::TestWithParam<const char*> {};
 
 TEST_P(NearMisses, AreNamesThatDoNotExist) {
@@ -146,8 +182,7 @@ TEST_P(NearMisses, AreNamesThatDoNotExist) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, NearMisses,
-                         testing::Values("-h", "-help", "--HELP", "--helpx", "-v", "-V",
-                                         "--Version", "--version=1", "--vers", "help"));
+                         testing::Values("-help", "-v", "-V", "help", "-", "-hh", "-H"));
 
 // Typed at the name prompt, the words are names too.
 TEST(Help, TypedAtThePromptIsAName) {
@@ -161,11 +196,12 @@ TEST(Help, TypedAtThePromptIsAName) {
                        " Press return to finish\n");
 }
 
-// As the second argument, --version is a percentage, and not a number.
+// After "--", --version as the second argument is a percentage, and not a
+// number.
 TEST(Help, AsThePercentageIsABadNumber) {
   Sandbox box;
   box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"run1", "--version"}, "\n");
+  RunResult r = box.run({"--", "run1", "--version"}, "\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, banner());
   EXPECT_NE(r.err.find("Bad value during floating point read"), std::string::npos) << r.err;

@@ -94,6 +94,8 @@ IoError restart_connections() {
     if (e && !first) first = e;
   }
   t.ending = false;
+  t.end_of_run = nullptr;
+  t.end_of_run_context = nullptr;
   start_connections();
   return first;
 }

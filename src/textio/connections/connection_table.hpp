@@ -30,6 +30,12 @@ struct ConnectionTable {
   // The file standard error was at the start: connection 0 leaves it when
   // the summary file is opened, and no file the run writes may be it.
   FileIdentity standard_error;
+  // The program's one callback: a run that writes documents sets it, and
+  // end_run calls it once, after every connection is closed and before the
+  // process ends, with the status it is about to end with (a failure report
+  // is written by then). It returns the status to end with.
+  int (*end_of_run)(int status, void* context) = nullptr;
+  void* end_of_run_context = nullptr;
 };
 
 // The one table of the run. It is made before the program starts, so that

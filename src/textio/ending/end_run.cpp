@@ -25,6 +25,12 @@ void end_run(int status, Where where) {
     }
     if (!closed && status == 0) status = kExitFailure;
   }
+  // Taken out before the call, so that an end of the run from inside it
+  // (memory running out) does not call it again.
+  if (auto* hook = t.end_of_run) {
+    t.end_of_run = nullptr;
+    status = hook(status, t.end_of_run_context);
+  }
   std::exit(status);
 }
 

@@ -33,6 +33,9 @@ namespace {
 constexpr std::string_view kReasonPrefix = "Wexla run-time error: ";
 
 bool reported = false;
+// The first report's reason, for whoever describes the run afterwards.
+char first_reason[512];
+std::size_t first_reason_length = 0;
 
 // Reports go straight to descriptor 2, never through a connection. A report
 // that cannot be written has nowhere else to go.
@@ -89,6 +92,10 @@ std::string_view base_name(const char* path) {
 
 [[gnu::noinline]] void write_report(Where where, ConnectionRef connection, std::string_view reason,
                                     int skip) {
+  if (!reported) {
+    first_reason_length = std::min(reason.size(), sizeof first_reason);
+    if (first_reason_length > 0) std::memcpy(first_reason, reason.data(), first_reason_length);
+  }
   reported = true;
   char locus[1024];
   std::string_view file = base_name(where.file_name());
@@ -118,6 +125,10 @@ std::string_view base_name(const char* path) {
 
 bool failure_reported() {
   return reported;
+}
+
+std::string_view failure_reason() {
+  return {first_reason, first_reason_length};
 }
 
 void write_failure_report(Where where, ConnectionRef connection, std::string_view reason) {

@@ -24,6 +24,10 @@ void write_failure_report(Where where, ConnectionRef connection, std::string_vie
 // the run ends is then not reported again.
 bool failure_reported();
 
+// The reason text of the first report written during the run; empty when
+// none was (or when memory ran out, whose report has no reason line).
+std::string_view failure_reason();
+
 // Memory could not be obtained: report and end the run with status 1.
 [[noreturn]] void out_of_memory();
 

@@ -1,0 +1,146 @@
+// The command line read into Options: the options in front, "--", the
+// operands, and the one line that refuses the rest.
+#include "app/options.hpp"
+
+namespace wexla {
+namespace {
+
+constexpr std::string_view kEndOfOptions = "--";
+
+bool begins_with_dashes(std::string_view argument) {
+  return argument.size() > 2 && argument.starts_with(kEndOfOptions);
+}
+
+std::string quoted(std::string_view text) {
+  return "'" + std::string(text) + "'";
+}
+
+// The name of an option that takes a file, and where its value goes.
+struct FileOption {
+  std::string_view name;
+  std::string_view Options::*value;
+};
+constexpr FileOption kFileOptions[] = {{"--json", &Options::json_file},
+                                       {"--csv", &Options::csv_file}};
+
+struct FlagOption {
+  std::string_view name;
+  bool Options::*value;
+};
+constexpr FlagOption kFlagOptions[] = {
+    {"--help", &Options::help}, {"--version", &Options::version}, {"--batch", &Options::batch}};
+
+// Reads the option at arguments[at]; returns how many arguments it took
+// (1 or 2), or 0 with `error` set.
+std::size_t read_option(std::span<char* const> arguments, std::size_t at, Options& options,
+                        std::string& error) {
+  std::string_view argument = arguments[at];
+  std::string_view name = argument.substr(0, argument.find('='));
+  bool has_value = name.size() < argument.size();
+  for (const FlagOption& flag : kFlagOptions) {
+    if (name != flag.name) continue;
+    if (has_value) {
+      error = "option " + quoted(name) + " takes no value";
+    } else if (options.*flag.value) {
+      error = "option " + quoted(name) + " is given twice";
+    } else {
+      options.*flag.value = true;
+      return 1;
+    }
+    return 0;
+  }
+  for (const FileOption& file : kFileOptions) {
+    if (name != file.name) continue;
+    std::size_t taken = 1;
+    std::string_view value;
+    if (has_value) {
+      value = argument.substr(name.size() + 1);
+    } else if (at + 1 < arguments.size() &&
+               !std::string_view(arguments[at + 1]).starts_with("--")) {
+      value = arguments[at + 1];
+      taken = 2;
+    }
+    if (value.empty()) {
+      error = "option " + quoted(name) + " needs a file name (" + std::string(name) +
+              "=FILE, or '-' for standard output)";
+    } else if (!(options.*file.value).empty()) {
+      error = "option " + quoted(name) + " is given twice";
+    } else {
+      options.*file.value = value;
+      return taken;
+    }
+    return 0;
+  }
+  error = "unknown option " + quoted(argument) +
+          "; to read a results file of that name, put '--' before it";
+  return 0;
+}
+
+// Rules between options, once all are read.
+std::string conflicts(const Options& options) {
+  if (options.json_file.empty() || options.csv_file.empty()) return {};
+  if (options.json_file == kStandardOutputName && options.csv_file == kStandardOutputName)
+    return "--json and --csv cannot both write to standard output ('-')";
+  if (options.json_file == options.csv_file)
+    return "--json and --csv name the same file " + quoted(options.json_file);
+  return {};
+}
+
+}  // namespace
+
+ParsedArguments parse_arguments(std::span<char* const> arguments) {
+  ParsedArguments parsed;
+  Options& options = parsed.options;
+  std::string error;
+  std::size_t at = 0;
+  while (at < arguments.size()) {
+    std::string_view argument = arguments[at];
+    if (argument == kEndOfOptions) {
+      ++at;
+      break;
+    }
+    if (argument == "-h") {
+      options.help = true;
+      ++at;
+      continue;
+    }
+    if (!begins_with_dashes(argument)) break;
+    std::size_t taken = read_option(arguments, at, options, error);
+    // The first refusal is the one reported, unless help is asked for
+    // anywhere among the options.
+    if (taken == 0) {
+      if (parsed.usage_error.empty()) parsed.usage_error = "wexla: " + error;
+      taken = 1;
+    }
+    at += taken;
+  }
+  options.operands = arguments.subspan(at);
+  if (options.help || options.version) {
+    parsed.usage_error.clear();
+    return parsed;
+  }
+  if (!parsed.usage_error.empty()) return parsed;
+
+  bool after_end_marker = at > 0 && std::string_view(arguments[at - 1]) == kEndOfOptions;
+  if (!after_end_marker) {
+    for (std::string_view operand : options.operands) {
+      if (!begins_with_dashes(operand)) continue;
+      parsed.usage_error = "wexla: option " + quoted(operand) +
+                           " after the results file; options go in front (to use it as a "
+                           "name or percentage, put '--' before the results file)";
+      return parsed;
+    }
+  }
+  if (std::string conflict = conflicts(options); !conflict.empty()) {
+    parsed.usage_error = "wexla: " + conflict;
+    return parsed;
+  }
+  if (options.batch && options.operands.size() < 2) {
+    parsed.usage_error = options.operands.empty()
+                             ? "wexla: --batch needs the results file and the percentage"
+                             : "wexla: --batch needs the percentage after the results file";
+  }
+  return parsed;
+}
+
+}  // namespace wexla
