@@ -1,0 +1,120 @@
+// The command line as a pure function: which arguments are options, which
+// are operands, and the one line that refuses the rest.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/options.hpp"
+
+namespace wexla {
+namespace {
+
+struct Arguments {
+  std::vector<std::string> words;
+  std::vector<char*> pointers;
+  explicit Arguments(std::vector<std::string> w) : words(std::move(w)) {
+    for (std::string& word : words) pointers.push_back(word.data());
+  }
+};
+
+struct Accepted {
+  std::vector<std::string> args;
+  bool help, version, batch;
+  std::string json, csv;
+  std::vector<std::string> operands;
+};
+
+class AcceptedArguments : public testing::TestWithParam<Accepted> {};
+
+TEST_P(AcceptedArguments, GiveTheseOptionsAndOperands) {
+  const Accepted& want = GetParam();
+  Arguments a(want.args);
+  ParsedArguments parsed = parse_arguments(a.pointers);
+  ASSERT_EQ(parsed.usage_error, "");
+  const Options& o = parsed.options;
+  EXPECT_EQ(o.help, want.help);
+  EXPECT_EQ(o.version, want.version);
+  EXPECT_EQ(o.batch, want.batch);
+  EXPECT_EQ(o.json_file, want.json);
+  EXPECT_EQ(o.csv_file, want.csv);
+  std::vector<std::string> operands(o.operands.begin(), o.operands.end());
+  EXPECT_EQ(operands, want.operands);
+  EXPECT_EQ(o.changes_the_run(), want.batch || !want.json.empty() || !want.csv.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AcceptedArguments,
+    testing::Values(
+        // No option: every argument is an operand, as it always was.
+        Accepted{{}, false, false, false, "", "", {}},
+        Accepted{{"run1", "5"}, false, false, false, "", "", {"run1", "5"}},
+        Accepted{{"run1", "5", "x", "-h"}, false, false, false, "", "", {"run1", "5", "x", "-h"}},
+        Accepted{{"-help", "-v"}, false, false, false, "", "", {"-help", "-v"}},
+        Accepted{{"-", "5"}, false, false, false, "", "", {"-", "5"}},
+        Accepted{{"run1", "--"}, false, false, false, "", "", {"run1", "--"}},
+        // "--" ends the options; after it anything is an operand.
+        Accepted{{"--", "--help", "5"}, false, false, false, "", "", {"--help", "5"}},
+        Accepted{{"--", "-h"}, false, false, false, "", "", {"-h"}},
+        Accepted{
+            {"--batch", "--", "--x", "--json=y"}, false, false, true, "", "", {"--x", "--json=y"}},
+        Accepted{{"--"}, false, false, false, "", "", {}},
+        // Both forms of a file option.
+        Accepted{{"--json=run.json", "r", "5"}, false, false, false, "run.json", "", {"r", "5"}},
+        Accepted{{"--json", "run.json", "r", "5"}, false, false, false, "run.json", "", {"r", "5"}},
+        Accepted{
+            {"--csv=-", "--json", "a b.json", "r"}, false, false, false, "a b.json", "-", {"r"}},
+        Accepted{{"--csv", "-", "r"}, false, false, false, "", "-", {"r"}},
+        Accepted{{"--json==x", "r"}, false, false, false, "=x", "", {"r"}},
+        Accepted{{"--batch", "--csv=t.csv", "r", "5"}, false, false, true, "", "t.csv", {"r", "5"}},
+        // Help and the version win over everything else, refusals included.
+        Accepted{{"--help"}, true, false, false, "", "", {}},
+        Accepted{{"-h"}, true, false, false, "", "", {}},
+        Accepted{{"--version"}, false, true, false, "", "", {}},
+        Accepted{{"--batch", "--help", "r", "5"}, true, false, true, "", "", {"r", "5"}},
+        Accepted{{"--jsn", "-h"}, true, false, false, "", "", {}},
+        Accepted{{"--version", "--batch"}, false, true, true, "", "", {}},
+        Accepted{{"--help", "r", "--batch"}, true, false, false, "", "", {"r", "--batch"}}));
+
+struct Refused {
+  std::vector<std::string> args;
+  std::string message;
+};
+
+class RefusedArguments : public testing::TestWithParam<Refused> {};
+
+TEST_P(RefusedArguments, SayWhyInOneLine) {
+  Arguments a(GetParam().args);
+  ParsedArguments parsed = parse_arguments(a.pointers);
+  EXPECT_EQ(parsed.usage_error, GetParam().message);
+  EXPECT_EQ(parsed.usage_error.find('\n'), std::string::npos);
+}
+
+const std::string kDashes = "; to read a results file of that name, put '--' before it";
+const std::string kNeedsJson =
+    "wexla: option '--json' needs a file name (--json=FILE, or '-' for standard output)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusedArguments,
+    testing::Values(
+        Refused{{"--jsn=x", "r"}, "wexla: unknown option '--jsn=x'" + kDashes},
+        Refused{{"--Help"}, "wexla: unknown option '--Help'" + kDashes},
+        Refused{{"---", "r"}, "wexla: unknown option '---'" + kDashes},
+        // The first refusal is reported.
+        Refused{{"--a", "--b"}, "wexla: unknown option '--a'" + kDashes},
+        Refused{{"--json"}, kNeedsJson}, Refused{{"--json="}, kNeedsJson},
+        Refused{{"--json", "--csv=x"}, kNeedsJson},
+        Refused{{"--batch=1", "r", "5"}, "wexla: option '--batch' takes no value"},
+        Refused{{"--help=me"}, "wexla: option '--help' takes no value"},
+        Refused{{"--csv=a", "--csv=a", "r"}, "wexla: option '--csv' is given twice"},
+        Refused{{"--json=-", "--csv=-", "r"},
+                "wexla: --json and --csv cannot both write to standard output ('-')"},
+        Refused{{"--json=t", "--csv=t", "r"}, "wexla: --json and --csv name the same file 't'"},
+        Refused{{"r", "--json=t"},
+                "wexla: option '--json=t' after the results file; options go in front (to use it "
+                "as a name or percentage, put '--' before the results file)"},
+        Refused{{"--batch"}, "wexla: --batch needs the results file and the percentage"},
+        Refused{{"--batch", "r"}, "wexla: --batch needs the percentage after the results file"}));
+
+}  // namespace
+}  // namespace wexla
