@@ -1,7 +1,7 @@
 #!/bin/sh
 # Wexla over many results files as a Slurm job array: array task k runs the
-# program on the k-th results file, in a folder of its own, with the final
-# prompt answered and the editor kept out.
+# program on the k-th results file, in a folder of its own, as a batch run
+# (no prompt, no editor) that leaves the run as a JSON document.
 #
 #   sbatch --array=1-3 wexla-array.sh data/a.OUT "data/run 2.OUT" data/b.OUT
 #   sbatch --array=1-$(grep -c '' files.txt) wexla-array.sh --list files.txt
@@ -10,7 +10,10 @@
 # Relative names are taken from the folder sbatch is run in, where Slurm
 # starts the tasks. Task k's folder is $WEXLA_RUNS/<name>/ for the results
 # file <name>.OUT, so the names must differ; it gets a link results.OUT to
-# the results file, BEST.OUT, WexlaP.OUT and the screen in screen.txt.
+# the results file, BEST.OUT, WexlaP.OUT, the screen in screen.txt, the run
+# as JSON in wexla.json and the program's exit status in wexla.status (the
+# document cannot tell a run that was killed). contrib/slurm/wexla-collect
+# makes one CSV table of all the run folders.
 # The link's short fixed name is one the program always takes whole: it
 # cuts a name at its first dot and at 32 characters.
 #
@@ -69,13 +72,12 @@ folder=$runs/$name
 mkdir -p "$folder" && cd "$folder" || fail "task $task: cannot make the folder $folder"
 ln -sf "$results" results.OUT || fail "task $task: cannot link $results in $folder"
 
-# The run ends with "bbedit BEST.OUT": a bbedit that does nothing comes
-# first on PATH.
-quiet=$(mktemp -d "${TMPDIR:-/tmp}/wexla-array-XXXXXX") || fail "task $task: no scratch folder"
-trap 'rm -rf "$quiet"' EXIT
-printf '#!/bin/sh\nexit 0\n' >"$quiet/bbedit" && chmod 755 "$quiet/bbedit"
-
-printf '\n' | PATH="$quiet:$PATH" "$program" results "$percent" >screen.txt 2>&1
+# Standard input is never read in a batch run; the "--" keeps the link's
+# name an operand whatever it is. What an earlier run of this folder left
+# must not pass for this run's, should this one be killed.
+rm -f wexla.json wexla.status
+"$program" --batch --json=wexla.json -- results "$percent" >screen.txt 2>&1 </dev/null
 status=$?
+echo "$status" >wexla.status
 echo "wexla-array: task $task: $results in $folder, status $status"
 exit "$status"

@@ -1,14 +1,18 @@
 #!/bin/sh
 # contrib/slurm/wexla-array.sh run as Slurm would run each array task, with
 # SLURM_ARRAY_TASK_ID set: every task's folder holds what a plain run of the
-# program on its results file leaves (BEST.OUT, WexlaP.OUT, the screen),
-# names with blanks included, the editor never runs, and a task that has no
-# results file fails with a reason.
+# program on its results file leaves (BEST.OUT, WexlaP.OUT, the screen
+# without the editor and the final prompt), the run's JSON document and its
+# exit status, names with blanks included; the editor never runs; a task
+# that has no results file fails with a reason; and contrib/slurm/wexla-collect
+# makes one table of the run folders, damaged ones included.
 # Arguments: the script, the built wexla, a results file.
 set -u
 script=$1 wexla=$2 sample=$3
+collect=$(dirname "$script")/wexla-collect
 absolute() { case $1 in /*) echo "$1" ;; *) echo "$(pwd)/$1" ;; esac; }
 script=$(absolute "$script") wexla=$(absolute "$wexla") sample=$(absolute "$sample")
+collect=$(absolute "$collect")
 faults=0
 fault() { echo "FAULT: $*"; faults=$((faults + 1)); }
 
@@ -54,8 +58,16 @@ check_folder() { # label folder name percent
     cmp -s "$folder/$file" "plain-$percent/$name/$file" ||
       fault "$label: $folder/$file differs from a plain run's"
   done
-  cmp -s "plain-$percent/$name/screen.txt" "$folder/screen.txt" ||
+  # A batch run's screen is the plain run's without the final prompt (the
+  # quiet editor of the plain run prints nothing).
+  prompt=$(printf '\n Press return to finish\n' | wc -c)
+  head -c "-$prompt" "plain-$percent/$name/screen.txt" >"$folder.want"
+  cmp -s "$folder.want" "$folder/screen.txt" ||
     fault "$label: $folder/screen.txt differs from a plain run's"
+  rm -f "$folder.want"
+  [ "$(cat "$folder/wexla.status" 2>/dev/null)" = 0 ] || fault "$label: wexla.status is not 0"
+  python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); sys.exit(d["outcome"] != "normal")' \
+    "$folder/wexla.json" || fault "$label: $folder/wexla.json does not read or is not normal"
   [ "$(readlink "$folder/results.OUT")" = "$dir/data/$name.OUT" ] ||
     fault "$label: $folder/results.OUT points to [$(readlink "$folder/results.OUT")]"
   [ ! -e "$folder/temp.OUT" ] || fault "$label: $folder/temp.OUT was left"
@@ -119,6 +131,32 @@ printf '#!/bin/sh\nexit 3\n' >failing && chmod 755 failing
 SLURM_ARRAY_TASK_ID=1 WEXLA="$dir/failing" WEXLA_RUNS=runs-failing sh "$script" data/whole.OUT >log 2>&1
 status=$?
 [ "$status" -eq 3 ] || fault "a program ending with status 3 gave the task status $status"
+[ "$(cat runs-failing/whole/wexla.status)" = 3 ] || fault "the status 3 was not recorded"
+
+# One table of the run folders: a run without a document (the failing
+# program) and one whose document is damaged are rows that say so.
+cp -R runs-failing/whole runs-args/killed
+printf '{"wexla": "1.03", "fits": [' >"runs-args/with blank/wexla.json"
+python3 "$collect" runs-args >table.csv 2>collect.err || fault "wexla-collect: status $?"
+python3 - "$dir" <<'CHECK' || fault "the collected table: $(cat table.csv)"
+import csv, sys
+rows = list(csv.DictReader(open("table.csv", newline="")))
+data = sys.argv[1] + "/data/"
+want = [
+    {"folder": "killed", "results": data + "whole.OUT", "outcome": "no document", "status": "3",
+     "fits": "", "best_fit": "", "best_wss": "", "within_percent": ""},
+    {"folder": "three fits", "results": data + "three fits.OUT", "outcome": "normal",
+     "status": "0", "fits": "3", "best_fit": "3", "best_wss": "1204.337", "within_percent": "1"},
+    {"folder": "whole", "results": data + "whole.OUT", "outcome": "normal", "status": "0",
+     "fits": "12", "best_fit": "10", "best_wss": "1098.472", "within_percent": "4"},
+    {"folder": "with blank", "results": data + "with blank.OUT", "outcome": "damaged document",
+     "status": "0", "fits": "", "best_fit": "", "best_wss": "", "within_percent": ""},
+]
+for got, expected in zip(rows, want):
+    if got != expected:
+        print("row", got, "want", expected)
+sys.exit(rows != want)
+CHECK
 
 [ "$faults" -eq 0 ] || exit 1
 echo "slurm: all checks passed"
