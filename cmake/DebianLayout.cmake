@@ -1,6 +1,7 @@
 # Run by CPack on the staged files of each package before it is made. The
-# Debian package gets Debian's layout: manual pages gzipped, and the licence
-# in /usr/share/doc/<package>/copyright in Debian's machine-readable format.
+# Debian package gets Debian's layout: manual pages gzipped, the licence
+# in /usr/share/doc/<package>/copyright in Debian's machine-readable format,
+# and a Debian changelog (changelog.Debian.gz) that names this release.
 # Other packages keep the files as `cmake --install` puts them.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
@@ -45,3 +46,27 @@ Copyright: ${holder}
 License: Expat
 ${body}")
 file(CHMOD "${doc}/copyright" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+
+# A package with a Debian revision carries a Debian changelog. Its date is
+# the manual page's, so that the same sources make the same package.
+file(STRINGS "${CPACK_WEXLA_SOURCE_DIR}/man/wexla.1" title REGEX "^[.]TH " LIMIT_COUNT 1)
+if(NOT title MATCHES " ([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]) ")
+  message(FATAL_ERROR "man/wexla.1: no date on its .TH line")
+endif()
+execute_process(COMMAND date -u -d "${CMAKE_MATCH_1}" "+%a, %d %b %Y 00:00:00 +0000"
+  OUTPUT_VARIABLE changelog_date OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "date could not read the manual page's date ${CMAKE_MATCH_1}")
+endif()
+file(WRITE "${doc}/changelog.Debian"
+"${CPACK_DEBIAN_PACKAGE_NAME} (${CPACK_PACKAGE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}) unstable; urgency=medium
+
+  * Wexla ${CPACK_PACKAGE_VERSION}.
+
+ -- ${CPACK_DEBIAN_PACKAGE_MAINTAINER}  ${changelog_date}
+")
+execute_process(COMMAND "${WEXLA_GZIP}" -9 -n -f "${doc}/changelog.Debian" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "gzip ${doc}/changelog.Debian failed: ${status}")
+endif()
+file(CHMOD "${doc}/changelog.Debian.gz" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

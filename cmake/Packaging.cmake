@@ -45,10 +45,11 @@ endif()
 # Debian's layout, applied to the staged files of the .deb only: the manual
 # page gzipped and the copyright file in /usr/share/doc/wexla.
 set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/DebianLayout.cmake")
+set(CPACK_WEXLA_SOURCE_DIR "${PROJECT_SOURCE_DIR}")
 
 # `make package_source`: the tracked tree, without build folders and the
 # fuzzers' working copies.
 set(CPACK_SOURCE_GENERATOR TGZ)
-set(CPACK_SOURCE_IGNORE_FILES "/\\.git/" "/\\.git$" "/build[^/]*/" "/fuzz/corpus-work/")
+set(CPACK_SOURCE_IGNORE_FILES "/[.]git/" "/[.]git$" "/build[^/]*/" "/fuzz/corpus-work/")
 
 include(CPack)

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/join_text.hpp"
 #include "app/options.hpp"
 #include "textio/connections/write_all.hpp"
 
@@ -50,7 +51,7 @@ std::string document_target_problem(std::string_view name, std::string_view resu
   if (!results_name.empty() && same_file(target, std::string(results_name)))
     return "it is the results file";
   for (const char* run_file : kRunFiles) {
-    if (same_file(target, run_file)) return std::string("it is ") + run_file;
+    if (same_file(target, run_file)) return join({"it is ", run_file});
   }
   return {};
 }

@@ -2,6 +2,8 @@
 // operands, and the one line that refuses the rest.
 #include "app/options.hpp"
 
+#include "app/join_text.hpp"
+
 namespace wexla {
 namespace {
 
@@ -12,7 +14,7 @@ bool begins_with_dashes(std::string_view argument) {
 }
 
 std::string quoted(std::string_view text) {
-  return "'" + std::string(text) + "'";
+  return join({"'", text, "'"});
 }
 
 // The name of an option that takes a file, and where its value goes.
@@ -40,9 +42,9 @@ std::size_t read_option(std::span<char* const> arguments, std::size_t at, Option
   for (const FlagOption& flag : kFlagOptions) {
     if (name != flag.name) continue;
     if (has_value) {
-      error = "option " + quoted(name) + " takes no value";
+      error = join({"option ", quoted(name), " takes no value"});
     } else if (options.*flag.value) {
-      error = "option " + quoted(name) + " is given twice";
+      error = join({"option ", quoted(name), " is given twice"});
     } else {
       options.*flag.value = true;
       return 1;
@@ -61,18 +63,18 @@ std::size_t read_option(std::span<char* const> arguments, std::size_t at, Option
       taken = 2;
     }
     if (value.empty()) {
-      error = "option " + quoted(name) + " needs a file name (" + std::string(name) +
-              "=FILE, or '-' for standard output)";
+      error = join({"option ", quoted(name), " needs a file name (", name,
+                    "=FILE, or '-' for standard output)"});
     } else if (!(options.*file.value).empty()) {
-      error = "option " + quoted(name) + " is given twice";
+      error = join({"option ", quoted(name), " is given twice"});
     } else {
       options.*file.value = value;
       return taken;
     }
     return 0;
   }
-  error = "unknown option " + quoted(argument) +
-          "; to read a results file of that name, put '--' before it";
+  error = join({"unknown option ", quoted(argument),
+                "; to read a results file of that name, put '--' before it"});
   return 0;
 }
 
@@ -82,7 +84,7 @@ std::string conflicts(const Options& options) {
   if (options.json_file == kStandardOutputName && options.csv_file == kStandardOutputName)
     return "--json and --csv cannot both write to standard output ('-')";
   if (options.json_file == options.csv_file)
-    return "--json and --csv name the same file " + quoted(options.json_file);
+    return join({"--json and --csv name the same file ", quoted(options.json_file)});
   return {};
 }
 
@@ -109,7 +111,7 @@ ParsedArguments parse_arguments(std::span<char* const> arguments) {
     // The first refusal is the one reported, unless help is asked for
     // anywhere among the options.
     if (taken == 0) {
-      if (parsed.usage_error.empty()) parsed.usage_error = "wexla: " + error;
+      if (parsed.usage_error.empty()) parsed.usage_error = join({"wexla: ", error});
       taken = 1;
     }
     at += taken;
@@ -125,14 +127,14 @@ ParsedArguments parse_arguments(std::span<char* const> arguments) {
   if (!after_end_marker) {
     for (std::string_view operand : options.operands) {
       if (!begins_with_dashes(operand)) continue;
-      parsed.usage_error = "wexla: option " + quoted(operand) +
-                           " after the results file; options go in front (to use it as a "
-                           "name or percentage, put '--' before the results file)";
+      parsed.usage_error = join({"wexla: option ", quoted(operand),
+                                 " after the results file; options go in front (to use it as a "
+                                 "name or percentage, put '--' before the results file)"});
       return parsed;
     }
   }
   if (std::string conflict = conflicts(options); !conflict.empty()) {
-    parsed.usage_error = "wexla: " + conflict;
+    parsed.usage_error = join({"wexla: ", conflict});
     return parsed;
   }
   if (options.batch && options.operands.size() < 2) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/join_text.hpp"
+
 namespace wexla {
 namespace {
 
@@ -32,15 +34,15 @@ std::string text_of(const Decimal& d) {
       std::size_t whole = static_cast<std::size_t>(point) + 1;
       return text + digits.substr(0, whole) + "." + digits.substr(whole);
     }
-    return text + "0." + std::string(static_cast<std::size_t>(-point - 1), '0') + digits;
+    return join({text, "0.", std::string(static_cast<std::size_t>(-point - 1), '0'), digits});
   }
   text += digits[0];
-  if (digits.size() > 1) text += "." + digits.substr(1);
-  return text + "e" + std::to_string(point);
+  if (digits.size() > 1) text += join({".", std::string_view(digits).substr(1)});
+  return join({text, "e", std::to_string(point)});
 }
 
 bool reads_back(const Decimal& d, float value) {
-  std::string text = (d.negative ? "-" : "") + d.digits + "e" + std::to_string(d.exponent);
+  std::string text = join({d.negative ? "-" : "", d.digits, "e", std::to_string(d.exponent)});
   float read = std::strtof(text.c_str(), nullptr);
   return std::memcmp(&read, &value, sizeof value) == 0;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "app/join_text.hpp"
 #include "app/json_text.hpp"
 #include "app/real_text.hpp"
 
@@ -30,7 +31,7 @@ void append_text_member(std::string& out, std::string_view name, std::string_vie
   append_json_string(out, text);
   if (is_utf8(text)) return;
   out += ", ";
-  append_name(out, std::string(name) + "_hex");
+  append_name(out, join({name, "_hex"}));
   append_hex_string(out, text);
 }
 
@@ -56,7 +57,7 @@ void append_parameters(std::string& out, const std::vector<std::string>& lines) 
 }
 
 void append_fit(std::string& out, const FitFacts& fit, bool counted) {
-  out += "{\"fit\": " + std::to_string(fit.number) + ", \"wss\": ";
+  out += join({"{\"fit\": ", std::to_string(fit.number), ", \"wss\": "});
   append_real(out, fit.wss);
   if (!std::isfinite(fit.wss)) {
     out += ", ";
@@ -109,7 +110,7 @@ std::string run_document_json(const RunFacts& facts) {
   }
   out += ",\n  \"outcome\": \"";
   out += outcome_name(facts.outcome);
-  out += "\",\n  \"status\": " + std::to_string(facts.status) + ",\n  ";
+  out += join({"\",\n  \"status\": ", std::to_string(facts.status), ",\n  "});
   if (facts.outcome == RunOutcome::failed) {
     append_text_member(out, "error", facts.error);
   } else {
@@ -122,7 +123,7 @@ std::string run_document_json(const RunFacts& facts) {
   }
   out += facts.fits.empty() ? "],\n  \"best\": " : "\n  ],\n  \"best\": ";
   if (const FitFacts* best = best_fit(facts)) {
-    out += "{\"fit\": " + std::to_string(best->number) + ", \"wss\": ";
+    out += join({"{\"fit\": ", std::to_string(best->number), ", \"wss\": "});
     append_real(out, best->wss);
     out += '}';
   } else {

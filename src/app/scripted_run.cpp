@@ -8,6 +8,7 @@
 #include "app/dialogue.hpp"
 #include "app/document_file.hpp"
 #include "app/fit_table_csv.hpp"
+#include "app/join_text.hpp"
 #include "app/run_document.hpp"
 #include "app/wrap_up.hpp"
 #include "scan/capture.hpp"
@@ -35,7 +36,7 @@ struct DocumentRun {
 
 // A line on standard error once the connections are closed.
 void say(const std::string& line) {
-  std::string text = line + "\n";
+  std::string text = join({line, "\n"});
   (void)write_all(2, text.data(), text.size());
 }
 
@@ -58,8 +59,7 @@ int write_documents(int status, void* context) {
     if (name.empty()) return;
     std::string problem = write_document(name, text, facts.results);
     if (problem.empty()) return;
-    say("wexla: cannot write the " + std::string(what) + " to '" + std::string(name) +
-        "': " + problem);
+    say(join({"wexla: cannot write the ", what, " to '", name, "': ", problem}));
     if (end_status == 0) end_status = kExitDocumentNotWritten;
   };
   put(run.options.json_file, "JSON document", run_document_json(facts));
@@ -74,9 +74,9 @@ void check_document_targets(const Options& options) {
     if (name.empty() || name == kStandardOutputName) continue;
     std::string problem = document_target_problem(name, {});
     if (problem.empty()) continue;
-    write_record(kStderrConnection, kWholeRecord,
-                 std::string_view("wexla: cannot write a document to '" + std::string(name) +
-                                  "': " + problem));
+    write_record(
+        kStderrConnection, kWholeRecord,
+        std::string_view(join({"wexla: cannot write a document to '", name, "': ", problem})));
     end_run(kExitDocumentNotWritten);
   }
 }
@@ -122,8 +122,9 @@ void run_with_options(const Options& options) {
     bool found = batch_results_exist(settings, options.operands);
     run.facts.results = settings.results_name.trimmed();
     if (!found) {
-      run.facts.error = "the results file '" + run.facts.results + "' does not exist";
-      write_record(kStderrConnection, kWholeRecord, std::string_view("wexla: " + run.facts.error));
+      run.facts.error = join({"the results file '", run.facts.results, "' does not exist"});
+      write_record(kStderrConnection, kWholeRecord,
+                   std::string_view(join({"wexla: ", run.facts.error})));
       end_run(kExitNoResultsFile);
     }
     batch_percent(settings, options.operands);

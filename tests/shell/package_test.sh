@@ -87,6 +87,7 @@ drwxr-xr-x root/root ./usr/bin/
 drwxr-xr-x root/root ./usr/share/
 drwxr-xr-x root/root ./usr/share/doc/
 drwxr-xr-x root/root ./usr/share/doc/wexla/
+-rw-r--r-- root/root ./usr/share/doc/wexla/changelog.Debian.gz
 -rw-r--r-- root/root ./usr/share/doc/wexla/copyright
 drwxr-xr-x root/root ./usr/share/man/
 drwxr-xr-x root/root ./usr/share/man/man1/
