@@ -25,8 +25,12 @@ for device in utf8 ascii; do
   [ -z "$warnings" ] || fault "groff -T$device warns: $warnings"
 done
 
-for section in NAME SYNOPSIS DESCRIPTION "THE DIALOGUE" FILES "EXIT STATUS" ENVIRONMENT \
-  EXAMPLES BUGS; do
+# mandoc's lint, where groff is all there is: no input line over 80 bytes.
+long=$(LC_ALL=C awk 'length > 80 { print FNR }' "$page" | tr '\n' ' ')
+[ -z "$long" ] || fault "input lines longer than 80 bytes: $long"
+
+for section in NAME SYNOPSIS DESCRIPTION OPTIONS "THE DIALOGUE" "THE DOCUMENTS" FILES \
+  "EXIT STATUS" ENVIRONMENT EXAMPLES BUGS; do
   grep -qx ".SH $section" "$page" || grep -qx ".SH \"$section\"" "$page" ||
     fault "no section $section"
 done
