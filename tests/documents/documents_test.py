@@ -286,6 +286,10 @@ def check_case(label, root, results_name, content, percent, want):
         fault("%s: %d CSV rows for %d fits" % (label, len(table) - 1, len(fits)))
         return
     for k, (row, fit) in enumerate(zip(table[1:], fits)):
+        if len(row) != 5 or not row[0].isdigit():
+            fault("%s: CSV row %r is not five fields with a fit number first" % (label, row))
+            continue
+
         def same(field, member):
             value = fit[member]
             if value is None:
