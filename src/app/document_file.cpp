@@ -11,13 +11,14 @@
 
 #include "app/join_text.hpp"
 #include "app/options.hpp"
+#include "scan/run_files.hpp"
 #include "textio/connections/write_all.hpp"
 
 namespace wexla {
 namespace {
 
 // The names the run reads or writes besides the results file.
-constexpr const char* kRunFiles[] = {"temp.OUT", "BEST.OUT", "WexlaP.OUT"};
+constexpr const char* kRunFiles[] = {WEXLA_SCRATCH_FILE, WEXLA_BEST_FILE, WEXLA_SUMMARY_FILE};
 constexpr int kTemporaryTries = 100;
 
 bool same_file(const struct stat& a, const std::string& name) {

@@ -7,6 +7,7 @@
 #include "app/join_text.hpp"
 #include "app/json_text.hpp"
 #include "app/real_text.hpp"
+#include "scan/run_files.hpp"
 
 #ifndef WEXLA_PROJECT_VERSION
 #error "WEXLA_PROJECT_VERSION must be defined by the build"
@@ -131,7 +132,8 @@ std::string run_document_json(const RunFacts& facts) {
   }
   out += ",\n  \"within_percent\": ";
   out += facts.counted ? std::to_string(facts.within_count) : "null";
-  out += ",\n  \"files\": {\"best\": \"BEST.OUT\", \"summary\": \"WexlaP.OUT\"}\n}\n";
+  out += ",\n  \"files\": {\"best\": \"" WEXLA_BEST_FILE "\", \"summary\": \"" WEXLA_SUMMARY_FILE
+         "\"}\n}\n";
   return out;
 }
 
