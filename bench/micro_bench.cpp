@@ -179,6 +179,7 @@ void BM_PassLines(benchmark::State& state) {
     passage.input_length = std::min(input.size(), at + kBufferSize);
     passage.input_has_cr = crlf;
     passage.output = output;
+    passage.output_size = sizeof output;
     passage.pending_limit = kFlushThreshold;
     lines += pass_lines(passage, 'P');
     at = passage.input_at + 4096 < input.size() ? passage.input_at : 0;

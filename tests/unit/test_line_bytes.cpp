@@ -2,14 +2,18 @@
 // after its end, a whole line taken with its end, a byte looked for in a
 // fixed-width text, and a short search. The plain versions are checked on
 // worked cases; the vector versions, where the processor has them, must
-// give the same bytes on the same cases and on random lines.
+// give the same bytes on the same cases and on random lines. The AVX2 take
+// of the lines that pass at once must pass exactly the lines its rule
+// names, each as the plain take takes it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
 
 #include "textio/text/line_bytes.hpp"
+#include "textio/text/line_bytes_avx2.hpp"
 
 namespace wexla {
 namespace {
@@ -218,6 +222,120 @@ TEST(LineBytes, VectorVersionsGiveThePlainBytes) {
     ASSERT_EQ(find_byte_sse2(input.data(), length, '\r'),
               find_byte_plain(input.data(), length, '\r'))
         << round;
+  }
+}
+#endif
+
+#ifdef WEXLA_AVX2_BYTES
+// The AVX2 take with its choices made at run time.
+[[gnu::target("avx2,bmi")]] std::size_t pass_line_avx2_with(char* to, const char* from,
+                                                            bool stop_at_cr, char watched) {
+  const LineStops stops = line_stops(watched);
+  if (stops_fit_one_table(watched)) {
+    return stop_at_cr ? pass_line_avx2<kWidth, true, true>(to, from, stops)
+                      : pass_line_avx2<kWidth, false, true>(to, from, stops);
+  }
+  return stop_at_cr ? pass_line_avx2<kWidth, true, false>(to, from, stops)
+                    : pass_line_avx2<kWidth, false, false>(to, from, stops);
+}
+
+// Which lines pass at once, byte by byte: the first line feed, carriage
+// return (with stop_at_cr) or watched byte among the first 128 bytes, or
+// else the 129th, must end the line. Returns what the line takes, 0 when it
+// does not pass at once.
+std::size_t passes_at_once(const std::string& input, bool stop_at_cr, char watched) {
+  for (std::size_t i = 0; i < 128; ++i) {
+    if (input[i] == '\n') return i + 1;
+    if (stop_at_cr && input[i] == '\r') {
+      if (input[i + 1] == '\n') return i + 2;
+      return i < kWidth ? i + 1 : 0;  // a lone CR beyond the text does not end the line
+    }
+    if (input[i] == watched) return 0;
+  }
+  if (input[128] == '\n') return 129;
+  if (stop_at_cr && input[128] == '\r' && input[129] == '\n') return 130;
+  return 0;
+}
+
+// Checks the AVX2 take of one input against the rule above and the plain
+// take; the input needs 130 bytes and, without stop_at_cr, no CR.
+void expect_pass_at_once(const std::string& input, bool stop_at_cr, char watched) {
+  ASSERT_GE(input.size(), 130u);
+  std::string plain(kWidth, '#');
+  LineTaken taken =
+      take_line_plain<kWidth>(plain.data(), input.data(), input.size(), stop_at_cr, watched);
+  std::string vector(96, '%');
+  std::size_t consumed = pass_line_avx2_with(vector.data(), input.data(), stop_at_cr, watched);
+  std::size_t expected = passes_at_once(input, stop_at_cr, watched);
+  ASSERT_EQ(consumed, expected) << "on " << input << " watching '" << watched << "'";
+  if (consumed == 0) return;
+  ASSERT_EQ(consumed, taken.consumed) << "on " << input;
+  ASSERT_FALSE(taken.holds_watched) << "on " << input;
+  ASSERT_EQ(vector.substr(0, kWidth), plain) << "on " << input;
+}
+
+// A watched byte for each kind of look-up: found with the line ends in one
+// table ('P', NUL), or compared on its own (low four bits of LF's or CR's,
+// not ASCII).
+constexpr char kWatchedBytes[] = {'P', '\0', 'Z', '-', '\xb0'};
+
+TEST(LineBytes, AvxTakePassesTheLinesItsRuleNames) {
+  if (!avx2_at_hand()) GTEST_SKIP() << "this processor has no AVX2";
+  struct Case {
+    std::string line;  // followed by 'y' to 140 bytes
+    bool stop_at_cr;
+  } cases[] = {
+      {"abc\n", false},
+      {"\n", false},
+      {"abc\r\n", true},
+      {"abc\rdef\n", true},                   // a lone CR within the text ends the line
+      {std::string(31, 'x') + "\n", false},   // the last byte of a chunk
+      {std::string(32, 'x') + "\r\n", true},  // the first of the next
+      {std::string(63, 'x') + "\r\n", true},  // CR and LF in two 64-byte halves
+      {std::string(63, 'x') + "\n", false},
+      {std::string(64, 'x') + "\n", false},
+      {std::string(79, 'x') + "\r", true},
+      {std::string(80, 'x') + "\r", true},    // a lone CR beyond the text: not at once
+      {std::string(80, 'x') + "\r\n", true},  // ... but CR LF is the line's end
+      {std::string(95, 'x') + "\n", false},
+      {std::string(96, 'x') + "\n", false},
+      {std::string(127, 'x') + "\n", false},
+      {std::string(127, 'x') + "\r\n", true},
+      {std::string(128, 'x') + "\n", false},  // the byte after the 128 scanned
+      {std::string(128, 'x') + "\r\n", true},
+      {std::string(129, 'x') + "\n", false},  // too long: the general way
+      {"aPb\n", false},
+      {std::string(85, 'x') + "P\n", false},  // P beyond the text: the general way
+      {"a-b\r\n", true},
+      {"aZb\n", false},
+      {"a\xb0"
+       "b\n",
+       false},
+      {std::string("a\0b\n", 4), false},
+  };
+  for (const Case& c : cases) {
+    std::string input = c.line;
+    input.resize(140, 'y');
+    for (char watched : kWatchedBytes) expect_pass_at_once(input, c.stop_at_cr, watched);
+  }
+}
+
+TEST(LineBytes, AvxTakeOnRandomLines) {
+  if (!avx2_at_hand()) GTEST_SKIP() << "this processor has no AVX2";
+  std::mt19937 random(4242);
+  const char alphabet[] = {'\n', '\r', ' ', 'P', 'Z', '-', '\0', '\xb0'};
+  for (int round = 0; round < 40000; ++round) {
+    // Ends rare enough that lines of every length up to the scanned 128
+    // and beyond occur.
+    std::string input(140, 'q');
+    for (char& c : input) {
+      std::uint32_t r = random() % 512;
+      if (r < 8) c = alphabet[r];
+    }
+    input[random() % input.size()] = round % 3 ? '\n' : '\r';
+    bool stop_at_cr = round % 2 == 0;
+    if (!stop_at_cr) std::replace(input.begin(), input.end(), '\r', 'q');
+    expect_pass_at_once(input, stop_at_cr, kWatchedBytes[round % 5]);
   }
 }
 #endif

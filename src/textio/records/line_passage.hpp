@@ -9,26 +9,27 @@
 // every system call and every failure report stays theirs.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
 #include "textio/connections/connection_table.hpp"
 #include "textio/records/record.hpp"
 #include "textio/text/line_bytes.hpp"
+#include "textio/text/line_bytes_avx2.hpp"
 
 namespace wexla {
 
 struct LinePassage {
   Connection* from = nullptr;  // null: no line can pass, the statements take them
   Connection* to = nullptr;
-  // The connections' counts and buffers, held here while lines pass: the
-  // copies of the lines' bytes might otherwise alias them, and every line
-  // would load them again.
+  // The connections' counts and buffers, held here while lines pass.
   const char* input = nullptr;
   std::size_t input_at = 0;
   std::size_t input_length = 0;
   bool input_has_cr = false;
   char* output = nullptr;
+  std::size_t output_size = 0;  // the buffer's bytes, some of them beyond the capacity in use
   std::size_t pending = 0;
   std::size_t pending_limit = 0;  // a record joins while pending + its length stays below
 };
@@ -50,43 +51,147 @@ inline LinePassage begin_line_passage(int from_number, int to_number) {
           from->in.length,
           from->in.has_cr,
           to->out.bytes,
+          sizeof to->out.bytes,
           to->out.pending,
           to->out.threshold};
 }
 
+// Which byte work a passage uses: the plain one, the one chosen at build
+// time (take_line), or on top of it AVX2's for the lines that pass at once.
+// The scan takes the fastest the processor has; tests run each.
+enum class PassagePath { plain, built, avx2 };
+
+inline PassagePath fastest_passage_path() {
+#ifdef WEXLA_AVX2_BYTES
+  if (avx2_at_hand()) return PassagePath::avx2;
+#endif
+  return PassagePath::built;
+}
+
+// The locals of a passage while lines pass, so that the counts stay in
+// registers while bytes are stored: the copies of the lines' bytes might
+// otherwise alias them, and every line would load them again.
+struct PassageRun {
+  const char* input;
+  std::size_t input_length;
+  char* output;
+  std::size_t pending_limit;
+  std::size_t input_at;
+  std::size_t pending;
+
+  explicit PassageRun(const LinePassage& p)
+      : input(p.input),
+        input_length(p.input_length),
+        output(p.output),
+        pending_limit(p.pending_limit),
+        input_at(p.input_at),
+        pending(p.pending) {}
+  bool output_has_room() const { return pending + kPassedRecord < pending_limit; }
+  // The record is built in the free room after the pending bytes; a line
+  // that does not pass leaves only bytes there that nothing reads.
+  char* record() const { return output + pending; }
+  const char* line() const { return input + input_at; }
+  std::size_t available() const { return input_length - input_at; }
+  void passed(std::size_t consumed) {
+    output[pending + kInlineLineWidth] = '\n';
+    pending += kPassedRecord;
+    input_at += consumed;
+  }
+  // One line taken as take_line takes it; false when it does not pass.
+  template <bool kInputHasCr, PassagePath kPath>
+  [[gnu::always_inline]] bool pass_one(char watched) {
+    LineTaken taken =
+        kPath == PassagePath::plain
+            ? take_line_plain<kInlineLineWidth>(record(), line(), available(), kInputHasCr, watched)
+            : take_line<kInlineLineWidth>(record(), line(), available(), kInputHasCr, watched);
+    if (taken.consumed == 0 || taken.holds_watched) return false;
+    passed(taken.consumed);
+    return true;
+  }
+  // Hands the counts back; returns how many lines passed.
+  std::size_t end(LinePassage& p) const {
+    std::size_t count = (pending - p.pending) / kPassedRecord;
+    p.input_at = input_at;
+    p.pending = pending;
+    return count;
+  }
+};
+
 // Passes lines while it can and returns how many passed. Each record is
 // built where it joins the output, so a line is copied once. When the
 // passage did not start, its limit is 0 and no line passes.
-template <bool kInputHasCr>
+template <bool kInputHasCr, PassagePath kPath>
 std::size_t pass_lines_while_they_can(LinePassage& p, char watched) {
-  // Locals, so that the counts stay in registers while bytes are stored.
-  const char* const input = p.input;
-  const std::size_t input_length = p.input_length;
-  char* const output = p.output;
-  const std::size_t pending_limit = p.pending_limit;
-  std::size_t input_at = p.input_at;
-  std::size_t pending = p.pending;
-  std::size_t passed = 0;
-  while (pending + kPassedRecord < pending_limit) {
-    // The record is built in the free room after the pending bytes; a line
-    // that does not pass leaves only bytes there that nothing reads.
-    char* record = output + pending;
-    LineTaken taken = take_line<kInlineLineWidth>(record, input + input_at, input_length - input_at,
-                                                  kInputHasCr, watched);
-    if (taken.consumed == 0 || taken.holds_watched) break;
-    record[kInlineLineWidth] = '\n';
-    pending += kPassedRecord;
-    input_at += taken.consumed;
-    ++passed;
+  PassageRun run(p);
+  while (run.output_has_room() && run.pass_one<kInputHasCr, kPath>(watched)) {
   }
-  p.input_at = input_at;
-  p.pending = pending;
-  return passed;
+  return run.end(p);
 }
-inline std::size_t pass_lines(LinePassage& p, char watched) {
+
+#ifdef WEXLA_AVX2_BYTES
+// The lines that pass_line_avx2 passes, one after another, while its reads
+// stay within the read-ahead and its writes within the output buffer.
+template <bool kInputHasCr, bool kOneTable>
+[[gnu::target("avx2,bmi")]] void pass_lines_at_once_avx2(PassageRun& run, std::size_t output_size,
+                                                         const LineStops& stops) {
+  constexpr std::size_t kReadable = 130;  // what pass_line_avx2 reads
+  constexpr std::size_t kWritten = 96;    // and writes
+  const char* const input = run.input;
+  char* const output = run.output;
+  const std::size_t pending_limit =
+      std::min(run.pending_limit, output_size + kPassedRecord + 1 - kWritten);
+  const std::size_t input_length = run.input_length;
+  std::size_t input_at = run.input_at;
+  std::size_t pending = run.pending;
+  while (pending + kPassedRecord < pending_limit && input_at + kReadable <= input_length) {
+    std::size_t consumed = pass_line_avx2<kInlineLineWidth, kInputHasCr, kOneTable>(
+        output + pending, input + input_at, stops);
+    if (consumed == 0) break;
+    output[pending + kInlineLineWidth] = '\n';
+    pending += kPassedRecord;
+    input_at += consumed;
+  }
+  run.input_at = input_at;
+  run.pending = pending;
+}
+
+// pass_lines_while_they_can with AVX2: most lines pass through
+// pass_line_avx2; the others (the watched byte, a line longer than 128
+// bytes, the last lines of the read-ahead) are taken as take_line takes
+// them, one at a time.
+template <bool kInputHasCr, bool kOneTable>
+[[gnu::target("avx2,bmi")]] std::size_t pass_lines_avx2(LinePassage& p, char watched) {
+  PassageRun run(p);
+  const LineStops stops = line_stops(watched);
+  do {
+    pass_lines_at_once_avx2<kInputHasCr, kOneTable>(run, p.output_size, stops);
+  } while (run.output_has_room() && run.pass_one<kInputHasCr, PassagePath::built>(watched));
+  return run.end(p);
+}
+#endif
+
+inline std::size_t pass_lines(LinePassage& p, char watched,
+                              PassagePath path = fastest_passage_path()) {
   // Most input holds no carriage return; its loop does not test for one.
-  return p.input_has_cr ? pass_lines_while_they_can<true>(p, watched)
-                        : pass_lines_while_they_can<false>(p, watched);
+  const bool cr = p.input_has_cr;
+#ifdef WEXLA_AVX2_BYTES
+  // A watched blank is held by the blanks after a short line's end, which
+  // the AVX2 take does not look at.
+  if (path == PassagePath::avx2 && watched != kBlank) {
+    if (stops_fit_one_table(watched)) {
+      return cr ? pass_lines_avx2<true, true>(p, watched)
+                : pass_lines_avx2<false, true>(p, watched);
+    }
+    return cr ? pass_lines_avx2<true, false>(p, watched)
+              : pass_lines_avx2<false, false>(p, watched);
+  }
+#endif
+  if (path == PassagePath::plain) {
+    return cr ? pass_lines_while_they_can<true, PassagePath::plain>(p, watched)
+              : pass_lines_while_they_can<false, PassagePath::plain>(p, watched);
+  }
+  return cr ? pass_lines_while_they_can<true, PassagePath::built>(p, watched)
+            : pass_lines_while_they_can<false, PassagePath::built>(p, watched);
 }
 
 // The 80 characters of the k-th line passed before the last one (0: the

@@ -4,6 +4,8 @@
 // plain version, built everywhere, and a 16-bytes-at-a-time version where
 // the processor has SSE2 (every x86-64); both give the same bytes. The
 // choice is made at build time: WEXLA_PORTABLE_BYTES forces the plain one.
+// On x86-64 the passage of lines also has a 32-bytes-at-a-time version
+// (line_bytes_avx2.hpp), chosen at run time where the processor has AVX2.
 #pragma once
 
 #include <algorithm>
@@ -15,6 +17,10 @@
 #if defined(__SSE2__) && !defined(WEXLA_PORTABLE_BYTES)
 #define WEXLA_SSE2_BYTES 1
 #include <emmintrin.h>
+#endif
+// Functions compiled for a processor of their own (g++ and clang on x86-64).
+#if defined(WEXLA_SSE2_BYTES) && defined(__x86_64__) && defined(__GNUC__)
+#define WEXLA_AVX2_BYTES 1
 #endif
 
 namespace wexla {
