@@ -83,10 +83,19 @@ bool is_common_in_text(char c) {
 void pass_plain_lines(FitScan& scan, const ScanKeys& keys, const SummaryWriter& summary) {
   if (!keys.has_common || summary.state != SummaryState::idle) return;
   LinePassage passage = begin_line_passage(results_connection, scratch_connection);
-  std::size_t passed = pass_lines(passage, keys.common);
-  for (std::size_t k = std::min(passed, scan.window.size()); k-- > 0;) {
-    std::memcpy(scan.next_line().chars.data(), passed_line(passage, k), Line::width);
-    scan.push_line();
+  const std::size_t passed = pass_lines(passage, keys.common);
+  if (passed >= kWindowLines) {
+    // The window becomes the last passed lines in order, the oldest first.
+    for (std::size_t slot = 0; slot < kWindowLines; ++slot) {
+      std::memcpy(scan.window[slot].chars.data(), passed_line(passage, kWindowLines - 1 - slot),
+                  Line::width);
+    }
+    scan.newest = kWindowLines - 1;
+  } else {
+    for (std::size_t k = passed; k-- > 0;) {
+      std::memcpy(scan.next_line().chars.data(), passed_line(passage, k), Line::width);
+      scan.push_line();
+    }
   }
   end_line_passage(passage);
 }

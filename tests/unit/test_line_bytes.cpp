@@ -4,13 +4,14 @@
 // worked cases; the vector versions, where the processor has them, must
 // give the same bytes on the same cases and on random lines. The AVX2 take
 // of the lines that pass at once must pass exactly the lines its rule
-// names, each as the plain take takes it.
+// names, each as the plain take takes it, and list every line feed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "textio/text/line_bytes.hpp"
 #include "textio/text/line_bytes_avx2.hpp"
@@ -228,86 +229,91 @@ TEST(LineBytes, VectorVersionsGiveThePlainBytes) {
 
 #ifdef WEXLA_AVX2_BYTES
 // The AVX2 take with its choices made at run time.
-[[gnu::target("avx2,bmi")]] std::size_t pass_line_avx2_with(char* to, const char* from,
-                                                            bool stop_at_cr, char watched) {
+[[gnu::target("avx2,bmi,popcnt")]] bool take_listed_line_avx2_with(char* to, const char* from,
+                                                                   std::size_t length,
+                                                                   bool stop_at_cr, char watched) {
   const LineStops stops = line_stops(watched);
-  if (stops_fit_one_table(watched)) {
-    return stop_at_cr ? pass_line_avx2<kWidth, true, true>(to, from, stops)
-                      : pass_line_avx2<kWidth, false, true>(to, from, stops);
-  }
-  return stop_at_cr ? pass_line_avx2<kWidth, true, false>(to, from, stops)
-                    : pass_line_avx2<kWidth, false, false>(to, from, stops);
+  if (!stop_at_cr) return take_listed_line_avx2<kWidth, false, false>(to, from, length, stops);
+  return stops_fit_one_table(watched)
+             ? take_listed_line_avx2<kWidth, true, true>(to, from, length, stops)
+             : take_listed_line_avx2<kWidth, true, false>(to, from, length, stops);
 }
 
-// Which lines pass at once, byte by byte: the first line feed, carriage
-// return (with stop_at_cr) or watched byte among the first 128 bytes, or
-// else the 129th, must end the line. Returns what the line takes, 0 when it
-// does not pass at once.
-std::size_t passes_at_once(const std::string& input, bool stop_at_cr, char watched) {
-  for (std::size_t i = 0; i < 128; ++i) {
-    if (input[i] == '\n') return i + 1;
-    if (stop_at_cr && input[i] == '\r') {
-      if (input[i + 1] == '\n') return i + 2;
-      return i < kWidth ? i + 1 : 0;  // a lone CR beyond the text does not end the line
-    }
-    if (input[i] == watched) return 0;
-  }
-  if (input[128] == '\n') return 129;
-  if (stop_at_cr && input[128] == '\r' && input[129] == '\n') return 130;
-  return 0;
+[[gnu::target("avx2,bmi,popcnt")]] std::vector<std::uint32_t> line_feeds_avx2(
+    const std::string& input, std::uint32_t base) {
+  std::vector<std::uint32_t> found(input.size() + 2);
+  found.resize(index_line_feeds_avx2(input.data(), input.size() / 64, base, found.data()));
+  return found;
 }
 
-// Checks the AVX2 take of one input against the rule above and the plain
-// take; the input needs 130 bytes and, without stop_at_cr, no CR.
+// Which lines pass at once, byte by byte: the text before the line feed
+// (without the CR of a CR LF) holds no watched byte and, with stop_at_cr,
+// no carriage return among its first 96 bytes.
+bool passes_at_once(const std::string& input, bool stop_at_cr, char watched) {
+  std::size_t text = input.find('\n');
+  if (stop_at_cr && text > 0 && input[text - 1] == '\r') --text;
+  for (std::size_t i = 0; i < std::min<std::size_t>(text, 96); ++i) {
+    if (input[i] == watched || (stop_at_cr && input[i] == '\r')) return false;
+  }
+  return true;
+}
+
+// Checks the AVX2 take of the line at the start of `input` against the
+// rule above and the plain take; the input holds a line feed, needs 96
+// bytes, and without stop_at_cr holds no CR.
 void expect_pass_at_once(const std::string& input, bool stop_at_cr, char watched) {
-  ASSERT_GE(input.size(), 130u);
+  ASSERT_GE(input.size(), 96u);
+  const std::size_t length = input.find('\n');
+  ASSERT_NE(length, std::string::npos);
   std::string plain(kWidth, '#');
   LineTaken taken =
       take_line_plain<kWidth>(plain.data(), input.data(), input.size(), stop_at_cr, watched);
   std::string vector(96, '%');
-  std::size_t consumed = pass_line_avx2_with(vector.data(), input.data(), stop_at_cr, watched);
-  std::size_t expected = passes_at_once(input, stop_at_cr, watched);
-  ASSERT_EQ(consumed, expected) << "on " << input << " watching '" << watched << "'";
-  if (consumed == 0) return;
-  ASSERT_EQ(consumed, taken.consumed) << "on " << input;
+  const bool passed =
+      take_listed_line_avx2_with(vector.data(), input.data(), length, stop_at_cr, watched);
+  ASSERT_EQ(passed, passes_at_once(input, stop_at_cr, watched))
+      << "on " << input << " watching '" << watched << "'";
+  if (!passed) return;
+  // Where it passes, it passes what the plain take takes.
+  ASSERT_EQ(taken.consumed, length + 1) << "on " << input;
   ASSERT_FALSE(taken.holds_watched) << "on " << input;
   ASSERT_EQ(vector.substr(0, kWidth), plain) << "on " << input;
 }
 
-// A watched byte for each kind of look-up: found with the line ends in one
-// table ('P', NUL), or compared on its own (low four bits of LF's or CR's,
-// not ASCII).
-constexpr char kWatchedBytes[] = {'P', '\0', 'Z', '-', '\xb0'};
+// A watched byte for each kind of look-up: found with the carriage returns
+// in one table ('P', NUL, a line feed), or compared on its own (low four
+// bits of CR's, not ASCII).
+constexpr char kWatchedBytes[] = {'P', '\0', '\n', '-', '\xb0'};
 
 TEST(LineBytes, AvxTakePassesTheLinesItsRuleNames) {
   if (!avx2_at_hand()) GTEST_SKIP() << "this processor has no AVX2";
   struct Case {
-    std::string line;  // followed by 'y' to 140 bytes
+    std::string line;  // followed by 'y' to 200 bytes
     bool stop_at_cr;
   } cases[] = {
       {"abc\n", false},
       {"\n", false},
+      {"\r\n", true},
       {"abc\r\n", true},
-      {"abc\rdef\n", true},                   // a lone CR within the text ends the line
+      {"abc\rdef\n", true},                   // a lone CR: the general way
+      {"abc\r\r\n", true},                    // only the last CR belongs to the line's end
       {std::string(31, 'x') + "\n", false},   // the last byte of a chunk
       {std::string(32, 'x') + "\r\n", true},  // the first of the next
-      {std::string(63, 'x') + "\r\n", true},  // CR and LF in two 64-byte halves
-      {std::string(63, 'x') + "\n", false},
-      {std::string(64, 'x') + "\n", false},
-      {std::string(79, 'x') + "\r", true},
-      {std::string(80, 'x') + "\r", true},    // a lone CR beyond the text: not at once
-      {std::string(80, 'x') + "\r\n", true},  // ... but CR LF is the line's end
+      {std::string(63, 'x') + "\r\n", true},
+      {std::string(79, 'x') + "\r\n", true},
+      {std::string(80, 'x') + "\r\n", true},
+      {std::string(85, 'x') + "\r" + std::string(20, 'x') + "\n", true},  // a CR beyond the text
+      {std::string(96, 'x') + "\r\n", true},
+      {std::string(97, 'x') + "\r" + std::string(20, 'x') + "\n", true},  // beyond the 96 looked at
       {std::string(95, 'x') + "\n", false},
       {std::string(96, 'x') + "\n", false},
-      {std::string(127, 'x') + "\n", false},
-      {std::string(127, 'x') + "\r\n", true},
-      {std::string(128, 'x') + "\n", false},  // the byte after the 128 scanned
-      {std::string(128, 'x') + "\r\n", true},
-      {std::string(129, 'x') + "\n", false},  // too long: the general way
+      {std::string(150, 'x') + "\n", false},  // long: cut at 80
       {"aPb\n", false},
-      {std::string(85, 'x') + "P\n", false},  // P beyond the text: the general way
+      {std::string(79, 'x') + "P\n", false},
+      {std::string(85, 'x') + "P\n", false},  // P beyond the text, within 96: the general way
+      {std::string(96, 'x') + "P\n", false},  // P beyond the 96 looked at
+      {"ab\nP", false},                       // after the line feed: not in the line
       {"a-b\r\n", true},
-      {"aZb\n", false},
       {"a\xb0"
        "b\n",
        false},
@@ -315,7 +321,7 @@ TEST(LineBytes, AvxTakePassesTheLinesItsRuleNames) {
   };
   for (const Case& c : cases) {
     std::string input = c.line;
-    input.resize(140, 'y');
+    input.resize(200, 'y');
     for (char watched : kWatchedBytes) expect_pass_at_once(input, c.stop_at_cr, watched);
   }
 }
@@ -323,19 +329,39 @@ TEST(LineBytes, AvxTakePassesTheLinesItsRuleNames) {
 TEST(LineBytes, AvxTakeOnRandomLines) {
   if (!avx2_at_hand()) GTEST_SKIP() << "this processor has no AVX2";
   std::mt19937 random(4242);
-  const char alphabet[] = {'\n', '\r', ' ', 'P', 'Z', '-', '\0', '\xb0'};
+  const char alphabet[] = {'\r', ' ', 'P', '-', '\0', '\xb0'};
   for (int round = 0; round < 40000; ++round) {
-    // Ends rare enough that lines of every length up to the scanned 128
-    // and beyond occur.
-    std::string input(140, 'q');
+    // A line of every length from 0 to past the 96 bytes looked at, with
+    // now and then a stop in it, and a CR LF end now and then.
+    std::string input(200, 'q');
     for (char& c : input) {
-      std::uint32_t r = random() % 512;
-      if (r < 8) c = alphabet[r];
+      std::uint32_t r = random() % 256;
+      if (r < 6) c = alphabet[r];
     }
-    input[random() % input.size()] = round % 3 ? '\n' : '\r';
+    std::size_t length = random() % 140;
+    input[length] = '\n';
+    if (length > 0 && random() % 2) input[length - 1] = '\r';
     bool stop_at_cr = round % 2 == 0;
     if (!stop_at_cr) std::replace(input.begin(), input.end(), '\r', 'q');
     expect_pass_at_once(input, stop_at_cr, kWatchedBytes[round % 5]);
+  }
+}
+
+TEST(LineBytes, AvxListOfLineFeeds) {
+  if (!avx2_at_hand()) GTEST_SKIP() << "this processor has no AVX2";
+  std::mt19937 random(777);
+  for (int round = 0; round < 2000; ++round) {
+    // From no line feed to all of them, so that words hold 0, 1, 2 and more.
+    std::string input(64 * (1 + random() % 8), 'x');
+    const std::uint32_t density = 1 + random() % 100;
+    for (char& c : input) {
+      if (random() % 100 < density) c = '\n';
+    }
+    std::vector<std::uint32_t> expected;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+      if (input[i] == '\n') expected.push_back(static_cast<std::uint32_t>(i) + 1000);
+    }
+    ASSERT_EQ(line_feeds_avx2(input, 1000), expected) << round;
   }
 }
 #endif

@@ -92,6 +92,10 @@ struct PassageRun {
   char* record() const { return output + pending; }
   const char* line() const { return input + input_at; }
   std::size_t available() const { return input_length - input_at; }
+  void stop_at(std::size_t line, const char* record) {
+    input_at = line;
+    pending = static_cast<std::size_t>(record - output);
+  }
   void passed(std::size_t consumed) {
     output[pending + kInlineLineWidth] = '\n';
     pending += kPassedRecord;
@@ -129,38 +133,60 @@ std::size_t pass_lines_while_they_can(LinePassage& p, char watched) {
 }
 
 #ifdef WEXLA_AVX2_BYTES
-// The lines that pass_line_avx2 passes, one after another, while its reads
-// stay within the read-ahead and its writes within the output buffer.
+// The lines that take_listed_line_avx2 passes, one after another, while its
+// reads stay within the read-ahead and its writes within the output
+// buffer. The line feeds are listed a block at a time, ahead of the lines.
 template <bool kInputHasCr, bool kOneTable>
-[[gnu::target("avx2,bmi")]] void pass_lines_at_once_avx2(PassageRun& run, std::size_t output_size,
-                                                         const LineStops& stops) {
-  constexpr std::size_t kReadable = 130;  // what pass_line_avx2 reads
+[[gnu::target("avx2,bmi,popcnt")]] void pass_lines_at_once_avx2(PassageRun& run,
+                                                                std::size_t output_size,
+                                                                const LineStops& stops) {
+  constexpr std::size_t kRead = 96;       // what take_listed_line_avx2 reads at a line's start
   constexpr std::size_t kWritten = 96;    // and writes
+  constexpr std::size_t kBlockWords = 8;  // 64-byte words of input listed at a time
   const char* const input = run.input;
-  char* const output = run.output;
-  const std::size_t pending_limit =
-      std::min(run.pending_limit, output_size + kPassedRecord + 1 - kWritten);
-  const std::size_t input_length = run.input_length;
-  std::size_t input_at = run.input_at;
-  std::size_t pending = run.pending;
-  while (pending + kPassedRecord < pending_limit && input_at + kReadable <= input_length) {
-    std::size_t consumed = pass_line_avx2<kInlineLineWidth, kInputHasCr, kOneTable>(
-        output + pending, input + input_at, stops);
-    if (consumed == 0) break;
-    output[pending + kInlineLineWidth] = '\n';
-    pending += kPassedRecord;
-    input_at += consumed;
+  // Lines start at most here, so that their reads stay within the input:
+  // line feeds are listed only before it, and the first line is checked.
+  if (run.input_length < kRead || run.input_at > run.input_length - kRead) return;
+  const std::size_t last_start = run.input_length - kRead;
+  // The records stay below the pending bytes' limit and within the buffer.
+  if (run.pending_limit <= kPassedRecord + run.pending) return;
+  const std::size_t records =
+      (std::min(run.pending_limit - 1, output_size + kPassedRecord - kWritten) - run.pending) /
+      kPassedRecord;
+  const LineStops local_stops = stops;  // in registers, not reloaded after every store
+  std::uint32_t line_feeds[64 * kBlockWords + 2];
+  std::size_t line = run.input_at;  // where the next line starts
+  std::size_t listed = line;        // the input before this is listed
+  char* record = run.record();
+  char* const records_end = record + records * kPassedRecord;
+  // `listed` stays at or before `last_start`.
+  while (last_start - listed >= 64) {
+    const std::size_t words = std::min(kBlockWords, (last_start - listed) / 64);
+    const std::size_t count = index_line_feeds_avx2(input + listed, words,
+                                                    static_cast<std::uint32_t>(listed), line_feeds);
+    listed += 64 * words;
+    const std::size_t room = static_cast<std::size_t>(records_end - record) / kPassedRecord;
+    const std::size_t lines = std::min(count, room);
+    for (std::size_t k = 0; k < lines; ++k) {
+      const std::size_t line_feed = line_feeds[k];
+      if (!take_listed_line_avx2<kInlineLineWidth, kInputHasCr, kOneTable>(
+              record, input + line, line_feed - line, local_stops)) {
+        return run.stop_at(line, record);
+      }
+      record[kInlineLineWidth] = '\n';
+      record += kPassedRecord;
+      line = line_feed + 1;
+    }
+    if (count > room) break;
   }
-  run.input_at = input_at;
-  run.pending = pending;
+  run.stop_at(line, record);
 }
 
-// pass_lines_while_they_can with AVX2: most lines pass through
-// pass_line_avx2; the others (the watched byte, a line longer than 128
-// bytes, the last lines of the read-ahead) are taken as take_line takes
-// them, one at a time.
+// pass_lines_while_they_can with AVX2: most lines pass at once; the others
+// (the watched byte, a carriage return within a line, the last lines of the
+// read-ahead) are taken as take_line takes them, one at a time.
 template <bool kInputHasCr, bool kOneTable>
-[[gnu::target("avx2,bmi")]] std::size_t pass_lines_avx2(LinePassage& p, char watched) {
+[[gnu::target("avx2,bmi,popcnt")]] std::size_t pass_lines_avx2(LinePassage& p, char watched) {
   PassageRun run(p);
   const LineStops stops = line_stops(watched);
   do {
@@ -175,15 +201,12 @@ inline std::size_t pass_lines(LinePassage& p, char watched,
   // Most input holds no carriage return; its loop does not test for one.
   const bool cr = p.input_has_cr;
 #ifdef WEXLA_AVX2_BYTES
-  // A watched blank is held by the blanks after a short line's end, which
-  // the AVX2 take does not look at.
+  // A watched blank would stop every line shorter than 96 bytes at the
+  // blanks after its end.
   if (path == PassagePath::avx2 && watched != kBlank) {
-    if (stops_fit_one_table(watched)) {
-      return cr ? pass_lines_avx2<true, true>(p, watched)
-                : pass_lines_avx2<false, true>(p, watched);
-    }
-    return cr ? pass_lines_avx2<true, false>(p, watched)
-              : pass_lines_avx2<false, false>(p, watched);
+    if (!cr) return pass_lines_avx2<false, false>(p, watched);
+    return stops_fit_one_table(watched) ? pass_lines_avx2<true, true>(p, watched)
+                                        : pass_lines_avx2<true, false>(p, watched);
   }
 #endif
   if (path == PassagePath::plain) {

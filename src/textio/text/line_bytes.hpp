@@ -127,23 +127,28 @@ LineTaken take_line_plain(char* to, const char* from, std::size_t available, boo
 
 #ifdef WEXLA_SSE2_BYTES
 // Masks that keep the bytes of a W-character text before a line's end and
-// put blanks from the end on, loaded at offset W + 16 - end for an end from
-// 0 to W + 16: the bytes before the end come from the part that keeps
+// put blanks from the end on, loaded at offset kKept - end for an end from
+// 0 to kKept: the bytes before the end come from the part that keeps
 // (0xff in `keep`, 0 in `fill`), the rest from the part that blanks (0 in
 // `keep`, a blank in `fill`). An end beyond W keeps all W bytes, so the
-// end needs no cutting back to W first.
+// end needs no cutting back to W first. The masks reach as far as the
+// vector takes look for an end (W + 16 bytes with SSE2, 128 with AVX2) and
+// cover the W bytes of the text and the 16 after them that the AVX2 take
+// stores too.
 template <std::size_t W>
 struct BlankFillMasks {
-  static constexpr std::size_t kKept = W + 16;
-  alignas(16) char keep[kKept + W];
-  alignas(16) char fill[kKept + W];
+  static constexpr std::size_t kKept = 128;
+  static constexpr std::size_t kCovered = W + 16;
+  alignas(16) char keep[kKept + kCovered];
+  alignas(16) char fill[kKept + kCovered];
 };
 template <std::size_t W>
 inline constexpr BlankFillMasks<W> kBlankFill = [] {
   BlankFillMasks<W> masks{};
   for (std::size_t i = 0; i < BlankFillMasks<W>::kKept; ++i)
     masks.keep[i] = static_cast<char>(0xff);
-  for (std::size_t i = 0; i < W; ++i) masks.fill[BlankFillMasks<W>::kKept + i] = ' ';
+  for (std::size_t i = 0; i < BlankFillMasks<W>::kCovered; ++i)
+    masks.fill[BlankFillMasks<W>::kKept + i] = ' ';
   return masks;
 }();
 
