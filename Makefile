@@ -102,7 +102,8 @@ fuzz-run-%: fuzz-build
 
 # Benchmarks (docs/PERFORMANCE.md): builds wexla and the bench tools in
 # $(BENCH_BUILD), then times whole runs with bench/run.sh on results files
-# of each size in BENCH_SIZE (for example BENCH_SIZE="256M 1G 2G").
+# of each size in BENCH_SIZE (for example BENCH_SIZE="256M 1G 2G") against
+# the same-calls floor.
 # `make bench-micro` runs the microbenchmarks.
 BENCH_BUILD ?= build-bench
 BENCH_SIZE ?= 256M
@@ -115,7 +116,8 @@ bench-build:
 
 bench: bench-build
 	WEXLA=$(BENCH_BUILD)/wexla MAKE_RESULTS=$(BENCH_BUILD)/bench/make_results \
-	  MEASURE=$(BENCH_BUILD)/bench/measure sh bench/run.sh $(BENCH_SIZE)
+	  MEASURE=$(BENCH_BUILD)/bench/measure FLOOR=$(BENCH_BUILD)/bench/same_calls_floor \
+	  sh bench/run.sh $(BENCH_SIZE)
 
 bench-micro: bench-build
 	$(BENCH_BUILD)/bench/micro_bench

@@ -1,15 +1,20 @@
 #!/bin/sh
-# Times a whole wexla run on large synthetic results files against the cost
-# of their own reads and writes:
+# Times a whole wexla run on large synthetic results files against the
+# same-calls floor, a program that makes the scan's own system calls and
+# does no work per line:
 #
 #   bench/run.sh [SIZE...]          SIZE in bytes or with K, M or G (default 256M)
 #
 # For each size, on one results file kept in the page cache, it runs in turn
 # (REPEATS times, interleaved):
-#   dd      dd if=FILE of=copy ibs=8192 obs=4096, the same reads and writes
-#           as the scan makes: the floor
-#   dd-4131 the same with obs=4131: 51 scratch records of 81 bytes, the size
-#           of the scan's own writes to the scratch file
+#   floor   bench/same_calls_floor FILE copy SECTIONS: 8192-byte reads,
+#           4131-byte writes (51 scratch records of 81 bytes), the scratch
+#           file cut and rewound as often as the file has sections
+#   floor-crlf  the same on the file with CR LF line ends
+#   dd      dd if=FILE of=copy ibs=8192 obs=4096, the first rounds' floor
+#           (it writes a file of the whole size, so it measures the host's
+#           page allocation more than anything)
+#   dd-4131 the same with obs=4131
 #   cat     cat FILE > copy
 #   awk     bench/scan.awk, the same scan as a plain awk program
 #   wexla   wexla FILE 5, answering the final prompt, with a no-op bbedit
@@ -20,27 +25,30 @@
 #   crlf    wexla as in the scan row on the same file with CR LF line ends
 # and prints the medians of the wall time and of the processor time (user
 # and system together and apart, with the commands run), MB/s (10^6
-# bytes), the ratios, the user time per line and wexla's peak resident
-# memory. The processor times are the steadier on a
-# busy machine; the wall times are what a user waits. With ONE_LINE=1 (the default) it also runs wexla on a
-# file of the same size that is one single line. Every timed command writes
-# a new file: outputs are removed and the disk synced before each run.
+# bytes), wexla's peak resident memory, and then against the floor: each
+# run's wall time over the floor's on the same file, and the user and
+# system time per line. The older ratios (against dd, cat and awk) follow.
+# With ONE_LINE=1 (the default) it also runs wexla on a file of the same
+# size that is one single line. Every timed command writes a new file:
+# outputs are removed and the disk synced before each run.
 #
-# Environment: WEXLA, MAKE_RESULTS, MEASURE (the programs; `make bench` sets
-# them), REPEATS (5), ONE_LINE (1), BENCH_DIR (a scratch folder, default
-# under TMPDIR or /tmp; removed at the end).
+# Environment: WEXLA, MAKE_RESULTS, MEASURE, FLOOR (the programs; `make
+# bench` sets them), REPEATS (5), ONE_LINE (1), BENCH_DIR (a scratch folder,
+# default under TMPDIR or /tmp; removed at the end).
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 : "${WEXLA:?set WEXLA to the wexla binary (make bench does)}"
 : "${MAKE_RESULTS:?set MAKE_RESULTS to the make_results binary}"
 : "${MEASURE:?set MEASURE to the measure binary}"
+: "${FLOOR:?set FLOOR to the same_calls_floor binary}"
 REPEATS=${REPEATS:-5}
 ONE_LINE=${ONE_LINE:-1}
 [ $# -gt 0 ] || set -- 256M
 WEXLA=$(realpath "$WEXLA")
 MAKE_RESULTS=$(realpath "$MAKE_RESULTS")
 MEASURE=$(realpath "$MEASURE")
+FLOOR=$(realpath "$FLOOR")
 
 work=${BENCH_DIR:-$(mktemp -d "${TMPDIR:-/tmp}/wexla-bench.XXXXXX")}
 mkdir -p "$work"
@@ -77,7 +85,7 @@ timed() {
 # Empties the run folder of everything but the results file, then syncs, so
 # that each run writes new files and starts without dirty pages.
 fresh() {
-  rm -f run/copy run/crlf/temp.OUT run/crlf/BEST.OUT run/crlf/WexlaP.OUT run/crlf/screen.txt run/temp.OUT run/BEST.OUT run/WexlaP.OUT run/screen.txt
+  rm -f run/copy run/crlf/copy run/crlf/temp.OUT run/crlf/BEST.OUT run/crlf/WexlaP.OUT run/crlf/screen.txt run/temp.OUT run/BEST.OUT run/WexlaP.OUT run/screen.txt
   sync
 }
 
@@ -103,8 +111,12 @@ for size in "$@"; do
   mkdir run/crlf
   awk '{ printf "%s\r\n", $0 }' run/bench.OUT >run/crlf/bench.OUT
   cat run/bench.OUT run/crlf/bench.OUT >/dev/null  # into the page cache
+  sections=$(grep -c 'FINAL OUTPUT FROM' run/bench.OUT || true)
+  [ "$sections" -gt 0 ] || sections=1
   rm -f copies
   for r in $(seq "$REPEATS"); do
+    fresh; (cd run && timed ../logs/floor -- "$FLOOR" bench.OUT copy "$sections")
+    fresh; (cd run/crlf && timed ../../logs/floor-crlf -- "$FLOOR" bench.OUT copy "$sections")
     fresh; (cd run && timed ../logs/dd -- dd if=bench.OUT of=copy ibs=8192 obs=4096 2>/dev/null)
     fresh; (cd run && timed ../logs/dd-4131 -- dd if=bench.OUT of=copy ibs=8192 obs=4131 2>/dev/null)
     fresh; (cd run && timed ../logs/cat -o copy -- cat bench.OUT)
@@ -119,9 +131,10 @@ for size in "$@"; do
   tail -n 4 run/crlf/screen.txt | grep 'within' || true
 
   echo
-  echo "results file: $bytes bytes ($size), $lines lines, $(grep -c 'Final WSS' run/bench.OUT) fits; $REPEATS runs each, medians"
-  printf '%-8s %9s %9s %9s %9s %9s %9s %9s %10s\n' run seconds MB/s min max 'cpu s' 'user s' 'sys s' 'peak KiB'
-  for name in dd dd-4131 cat awk wexla no-cp no-rm scan crlf; do
+  echo "results file: $bytes bytes ($size), $lines lines, $sections sections; $REPEATS runs each, medians"
+  echo "load:$(uptime | sed 's/.*load average://')"
+  printf '%-10s %9s %9s %9s %9s %9s %9s %9s %10s\n' run seconds MB/s min max 'cpu s' 'user s' 'sys s' 'peak KiB'
+  for name in floor floor-crlf dd dd-4131 cat awk wexla no-cp no-rm scan crlf; do
     log=logs/$name
     med=$(column "$log" 1 | median)
     lo=$(column "$log" 1 | sort -n | head -1)
@@ -134,13 +147,27 @@ for size in "$@"; do
     eval "t_$key=$med c_$key=$cpu u_$key=$user s_$key=$system"
     awk -v n="$name" -v t="$med" -v lo="$lo" -v hi="$hi" -v b="$bytes" -v k="$rss" -v c="$cpu" \
       -v u="$user" -v s="$system" \
-      'BEGIN { printf "%-8s %9.3f %9.1f %9.3f %9.3f %9.3f %9.3f %9.3f %10d\n", n, t, b / t / 1e6, lo, hi, c, u, s, k }'
+      'BEGIN { printf "%-10s %9.3f %9.1f %9.3f %9.3f %9.3f %9.3f %9.3f %10d\n", n, t, b / t / 1e6, lo, hi, c, u, s, k }'
+  done
+  # Against the floor: the scan on CR LF lines against the floor on the
+  # same file. The targets: wall at most 1.15 times the floor, user time at
+  # most 10 ns a line.
+  echo "against the floor (wall / floor's wall; user and system time per line):"
+  for pair in wexla:floor scan:floor crlf:floor_crlf floor:floor floor-crlf:floor_crlf; do
+    name=${pair%%:*}
+    key=$(echo "$name" | tr - _)
+    base=${pair##*:}
+    eval "t=\$t_$key u=\$u_$key s=\$s_$key tb=\$t_$base"
+    awk -v n="$name" -v t="$t" -v tb="$tb" -v u="$u" -v s="$s" -v lines="$lines" 'BEGIN {
+      printf "  %-10s %7.3f s  %5.2fx floor  user %5.1f ns/line  sys %6.1f ns/line\n",
+        n, t, t / tb, u / lines * 1e9, s / lines * 1e9 }'
   done
   awk -v w="$t_wexla" -v s="$t_scan" -v dd="$t_dd" -v cat="$t_cat" -v awk_="$t_awk" \
       -v nocp="$t_no_cp" -v norm="$t_no_rm" -v b="$bytes" -v copies="$copies" \
       -v cw="$c_wexla" -v cs="$c_scan" -v cdd="$c_dd" -v ccat="$c_cat" -v cawk="$c_awk" \
       -v d4="$t_dd_4131" -v cd4="$c_dd_4131" -v lines="$lines" -v uw="$u_wexla" -v us="$u_scan" \
       -v uc="$u_crlf" -v sw="$s_wexla" -v ss="$s_scan" -v sc="$s_crlf" -v ud="$u_dd_4131" 'BEGIN {
+    printf "older comparisons:\n"
     printf "wall     wexla/dd %.2f  wexla/cat %.2f  wexla/awk %.2f (awk/wexla %.2f)  scan/dd %.2f\n",
       w / dd, w / cat, w / awk_, awk_ / w, s / dd
     printf "cpu      wexla/dd %.2f  wexla/cat %.2f  wexla/awk %.2f (awk/wexla %.2f)  scan/dd %.2f\n",
