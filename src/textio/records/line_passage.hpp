@@ -36,6 +36,14 @@ struct LinePassage {
 
 inline constexpr std::size_t kPassedRecord = kInlineLineWidth + 1;  // the line and its line feed
 
+// A passed line's record: its text stands at `record`, its line feed is
+// put after it; returns where the next record goes. (append_whole_record
+// in connection.hpp, for a text of this width built in place.)
+inline char* end_passed_record(char* record) {
+  record[kInlineLineWidth] = '\n';
+  return record + kPassedRecord;
+}
+
 // Starts a passage when the statements' checks pass and the write would
 // take its common case: the same checks and the same case as theirs.
 inline LinePassage begin_line_passage(int from_number, int to_number) {
@@ -97,7 +105,7 @@ struct PassageRun {
     pending = static_cast<std::size_t>(record - output);
   }
   void passed(std::size_t consumed) {
-    output[pending + kInlineLineWidth] = '\n';
+    end_passed_record(output + pending);
     pending += kPassedRecord;
     input_at += consumed;
   }
@@ -173,8 +181,7 @@ template <bool kInputHasCr, bool kOneTable>
               record, input + line, line_feed - line, local_stops)) {
         return run.stop_at(line, record);
       }
-      record[kInlineLineWidth] = '\n';
-      record += kPassedRecord;
+      record = end_passed_record(record);
       line = line_feed + 1;
     }
     if (count > room) break;
