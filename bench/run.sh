@@ -61,8 +61,11 @@ mkdir -p bin-real bin-no-cp bin-no-rm bin-scan
 for dir in bin-real bin-no-cp bin-no-rm bin-scan; do
   printf '#!/bin/sh\nexit 0\n' >"$dir/bbedit"
 done
+# The no-op cp leaves what a run checks after a copy, a regular BEST.OUT of
+# temp.OUT's size, as a file that is all a hole: nothing is copied.
 for dir in bin-no-cp bin-scan; do
-  printf '#!/bin/sh\necho >>"%s/copies"\n' "$work" >"$dir/cp"
+  printf '#!/bin/sh\necho >>"%s/copies"\ndd if=/dev/null of="$2" bs=1 count=0 seek=$(($(wc -c <"$1"))) 2>/dev/null\n' \
+    "$work" >"$dir/cp"
 done
 for dir in bin-no-rm bin-scan; do
   printf '#!/bin/sh\nexit 0\n' >"$dir/rm"
