@@ -1,7 +1,7 @@
-// The line take of line_bytes.hpp for a line that passes, 32 bytes at a
-// time, for x86-64 processors with AVX2 and BMI. It is compiled for those
-// instructions whatever the build's own target, and called only where
-// avx2_at_hand() says the processor has them.
+// The line take of line_bytes.hpp for the lines a passage passes, 32 bytes
+// at a time, for x86-64 processors with AVX2, BMI and POPCNT. It is
+// compiled for those instructions whatever the build's own target, and
+// called only where avx2_at_hand() says the processor has them.
 #pragma once
 
 #include <cstddef>
