@@ -289,6 +289,15 @@ std::string screen_tail(const std::string& percent_field, int count) {
          "\nbbedit ran\n\n Press return to finish\n";
 }
 
+std::string one_fit_screen(const std::string& percent_field) {
+  return banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
+         screen_tail(percent_field, 1);
+}
+
+std::string no_fit_screen(const std::string& percent_field) {
+  return banner() + table_heading() + screen_tail(percent_field, 0);
+}
+
 std::string report(const std::string& locus, const std::string& reason) {
   return "At line # of file " + locus + "\nWexla run-time error: " + reason +
          "\n\nError termination. Backtrace:\n";

@@ -17,8 +17,10 @@ struct RunResult {
   std::string err;  // standard error
 };
 
+// Every member has an initializer, so that tests may name only the options
+// they set: RunOptions{.input = "\n", .as_nobody = true}.
 struct RunOptions {
-  std::string input;                       // standard input, then end of file
+  std::string input{};                     // standard input, then end of file
   bool close_stdin = false;                // start with descriptor 0 closed
   bool close_stdout = false;               // start with descriptor 1 closed
   bool stdout_reader_gone = false;         // standard output a pipe nobody reads
@@ -26,18 +28,18 @@ struct RunOptions {
   bool stdout_to_file = false;             // standard output to the regular file `stdout_name`
   std::string stdout_name = "stdout.txt";  // a file of the folder, made anew as `>` makes it
   bool stderr_to_stdout = false;           // standard error shares standard output's open file
-  std::string stderr_file;                 // standard error appended to this file of the folder
+  std::string stderr_file{};               // standard error appended to this file of the folder
   // Meet file permissions as an ordinary user does. Run by an ordinary user
   // the run is started as it is; run by root it is started as nobody
   // through setpriv. Tests that set it begin with
   // SKIP_WHEN(why_permissions_do_not_bite()).
   bool as_nobody = false;
-  std::string path;  // PATH; empty means the folder's bin first, then the system's
+  std::string path{};  // PATH; empty means the folder's bin first, then the system's
   unsigned umask_value = 022;
   // Standard input is held back until standard output shows this text;
   // then `meanwhile` runs and the input follows.
-  std::string wait_for;
-  std::function<void()> meanwhile;
+  std::string wait_for{};
+  std::function<void()> meanwhile{};
   // Seconds after which the run is killed by SIGALRM (status 128 + 14), so
   // that a run that hangs fails its test instead of stalling it; 0: none.
   unsigned time_limit = 0;
@@ -90,6 +92,14 @@ std::string missing(const std::string& name);
 std::string table_line(int n, bool marked, const std::string& wss_text, const std::string& best);
 // The screen after the table: count line, the fake editor's line, the final prompt.
 std::string screen_tail(const std::string& percent_field, int count);
+
+// The g14.6 fields of the WSS values the suites use most.
+inline const std::string k12_5 = "   12.5000    ";
+inline const std::string k20_25 = "   20.2500    ";
+// The whole screen of a run given its name and percentage, with the usual
+// editor stand-in: on a file of one fit of 12.5, and on one without fits.
+std::string one_fit_screen(const std::string& percent_field = "  5.00    ");
+std::string no_fit_screen(const std::string& percent_field = "  5.00    ");
 
 // The failure report's first two lines, with the line number left out:
 // e.g. "At line # of file dialogue.cpp (unit = 5, file = 'stdin')\n...".

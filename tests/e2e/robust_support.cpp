@@ -20,10 +20,6 @@
 
 namespace e2e {
 
-const std::string k12_5 = "   12.5000    ";
-
-const std::string k20_25 = "   20.2500    ";
-
 TwoSections::TwoSections()
     : first(Results().section("20.25").text()), second(Results().section("12.5").text()) {}
 

@@ -4,19 +4,13 @@
 
 #include <sys/types.h>
 
-#include <functional>
 #include <string>
 
 #include "harness.hpp"
 #include "results_file.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
-
-// A fit's 14-character WSS field for 12.5.
-extern const std::string k12_5;
-
-// A fit's 14-character WSS field for 20.25.
-extern const std::string k20_25;
 
 // Two sections: the first (20.25) is copied when the second begins, the
 // second (12.5, the best) at the end of the scan.
@@ -103,13 +97,6 @@ bool shell_reported_not_run(const std::string& err, const std::string& command, 
 // it waited for was ended by `signal` ("Terminated", "Terminated: 15", a
 // line naming the command...). The note's presence and form vary by shell.
 bool at_most_a_signal_note(const std::string& err, int signal);
-
-// A message of another program that an error stream must hold, checked by
-// the parts every platform's tool or shell prints.
-struct Said {
-  std::string what;  // for the failure message
-  std::function<bool(const std::string&)> found;
-};
 
 // `tool` says that it met the C library's error `code` on `file`.
 Said tool_said(const std::string& tool, const std::string& file, int code);

@@ -15,6 +15,7 @@
 #include "harness.hpp"
 #include "results_file.hpp"
 #include "robust_support.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
@@ -126,6 +127,8 @@ const CopyFailure kCopyFailures[] = {
      0,
      "was ended by signal 2",
      {}},
+    // /bin/sh is still found; only the folder's bin is on PATH. The first
+    // copy cannot run: the run ends there, before rm.
     {"MissingFromPath",
      [](const Sandbox&) {},
      false,
@@ -146,6 +149,7 @@ const CopyFailure kCopyFailures[] = {
      0,
      "could not be run",
      {shell_said_not_run("cp", EACCES)}},
+    // cp cannot write BEST.OUT: the run ends before the editor sees it.
     {"ReadOnlyBest",
      [](const Sandbox& box) {
        box.write("BEST.OUT", kOldBest);
@@ -157,6 +161,8 @@ const CopyFailure kCopyFailures[] = {
      0,
      "ended with status 1",
      {tool_said("cp", "BEST.OUT", EACCES)}},
+    // cp may write no more than 512 bytes: it reports the refused write,
+    // and so does the run.
     {"BestBeyondTheSizeLimitOfCp",
      [](const Sandbox& box) {
        box.write_script("bin/cp", "trap '' XFSZ\nulimit -f 1\nexec /bin/cp \"$@\"\n");
@@ -184,41 +190,25 @@ TEST_P(CopyFailureTest, EndsTheRunAndKeepsTheSection) {
   box.write("BEST.OUT", kOldBest);
   box.write_script("bin/bbedit", "echo \"$@\" > bbedit.args\necho bbedit ran\n");
   c.arrange(box);
-  RunOptions options;
-  options.input = "\n";
-  options.as_nobody = c.as_nobody;
-  options.time_limit = 60;
+  RunOptions options{.input = "\n", .as_nobody = c.as_nobody, .time_limit = 60};
   if (c.only_bin_on_path) options.path = box.path("bin").string();
-  RunResult r = box.run({"run1", "5"}, options);
-
-  EXPECT_EQ(r.status, 2);
   // The report comes at once: no count line, no editor, no final prompt.
-  EXPECT_EQ(r.out,
-            banner() + (c.final_copy ? two.table()
-                                     : table_heading() + table_line(1, true, k20_25, k20_25)));
-  std::string expected_report = report("capture.cpp", kWhat + c.reason);
-  std::string err = normalize_report(r.err);
-  ASSERT_GE(err.size(), expected_report.size()) << r.err;
-  EXPECT_EQ(err.substr(err.size() - expected_report.size()), expected_report);
-  std::string before_report = err.substr(0, err.size() - expected_report.size());
-  if (c.command_says.empty()) {
-    // Nothing of its own: the stand-ins are silent.
-    EXPECT_EQ(before_report, "");
-  }
-  for (const Said& said : c.command_says) {
-    EXPECT_TRUE(said.found(before_report)) << said.what << "\n" << before_report;
-  }
-
   // The section that could not be copied is whole in the scratch file.
-  EXPECT_EQ(box.read("temp.OUT"), records(c.final_copy ? two.second : two.first));
-  if (c.cp_size_limit > 0) {
-    EXPECT_EQ(box.read("BEST.OUT"), records(two.first).substr(0, c.cp_size_limit));
-  } else {
-    EXPECT_EQ(box.read("BEST.OUT"), c.final_copy ? records(two.first) : kOldBest);
-  }
-  EXPECT_EQ(box.read("WexlaP.OUT"), c.final_copy ? two.summary() : two.first_summary());
-  EXPECT_EQ(box.read("run1.OUT"), two.text());
-  EXPECT_FALSE(box.exists("bbedit.args"));
+  std::string best = c.cp_size_limit > 0 ? records(two.first).substr(0, c.cp_size_limit)
+                     : c.final_copy      ? records(two.first)
+                                         : kOldBest;
+  expect_run(
+      box, {"run1", "5"}, options,
+      {.status = 2,
+       .out = banner() +
+              (c.final_copy ? two.table() : table_heading() + table_line(1, true, k20_25, k20_25)),
+       .report = report("capture.cpp", kWhat + c.reason),
+       .said = c.command_says,
+       .files = {{"temp.OUT", records(c.final_copy ? two.second : two.first)},
+                 {"BEST.OUT", best},
+                 {"WexlaP.OUT", c.final_copy ? two.summary() : two.first_summary()},
+                 {"run1.OUT", two.text()},
+                 {"bbedit.args", kAbsent}}});
 }
 
 INSTANTIATE_TEST_SUITE_P(Copy, CopyFailureTest, ::testing::ValuesIn(kCopyFailures),
@@ -232,12 +222,10 @@ TEST(Copy, SuccessfulCopiesLeaveTheRunAsItWas) {
   TwoSections two;
   box.write("run1.OUT", two.text());
   box.write_script("bin/cp", "exec /bin/cp \"$@\"\n");
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
-  EXPECT_FALSE(box.exists("temp.OUT"));
+  expect_run(box, {"run1", "5"}, "\n",
+             {.out = two.screen(),
+              .err = "",
+              .files = {{"BEST.OUT", records(two.second)}, {"temp.OUT", kAbsent}}});
 }
 
 TEST(Copy, FailingRemoveAndEditorAreNotExamined) {
@@ -247,12 +235,10 @@ TEST(Copy, FailingRemoveAndEditorAreNotExamined) {
   box.write("run1.OUT", two.text());
   box.write_script("bin/rm", "exit 1\n");
   box.write_script("bin/bbedit", "echo bbedit ran\nkill -INT $$\n");
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
-  EXPECT_EQ(box.read("temp.OUT"), records(two.second));
+  expect_run(box, {"run1", "5"}, "\n",
+             {.out = two.screen(),
+              .err = "",
+              .files = {{"BEST.OUT", records(two.second)}, {"temp.OUT", records(two.second)}}});
 }
 
 }  // namespace

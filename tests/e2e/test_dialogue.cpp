@@ -6,45 +6,40 @@
 #include <cerrno>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "../host_facilities.hpp"
 #include "harness.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
 
-const std::string kHeading = "           n             WSS       Best WSS\n";
 const std::string kNoFits = "no fits in this file\n";
 
-// The screen of a run that found no fit, from the count line on.
-std::string tail_without_fits(const std::string& percent_field) {
-  return "\n WSS within " + percent_field +
-         "% of best     0\nbbedit ran\n\n Press return to finish\n";
+// The screen of a run on a file without fits, with `prompts` between the
+// banner and the table heading.
+std::string screen(const std::string& prompts, const std::string& percent_field = "  5.00    ") {
+  return banner() + prompts + table_heading() + screen_tail(percent_field, 0);
 }
 
-TEST(Dialogue, BothArgumentsGiveNoPrompt) {
-  Sandbox box;
-  box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kHeading + tail_without_fits("  5.00    "));
-  EXPECT_EQ(r.err, "");
-}
-
-TEST(Dialogue, OneArgumentAsksOnlyForThePercentage) {
-  Sandbox box;
-  box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"run1"}, "12.5\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kPercentPrompt + kHeading + tail_without_fits("  12.5    "));
-}
-
-TEST(Dialogue, ExtraArgumentsAreIgnored) {
-  Sandbox box;
-  box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"run1", "5", "x", "y", "z"}, "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kHeading + tail_without_fits("  5.00    "));
+TEST(Dialogue, ArgumentsThatAskNothing) {
+  const std::string name32 = "abcdefghijabcdefghijabcdefghijab";
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    std::string file;
+  } cases[] = {
+      {"both arguments give no prompt", {"run1", "5"}, "run1.OUT"},
+      {"extra arguments are ignored", {"run1", "5", "x", "y", "z"}, "run1.OUT"},
+      // 32 characters leave no room for any of ".OUT".
+      {"a long first argument is cut before the dot is sought", {name32 + "xyz.OUT", "5"}, name32},
+  };
+  for (const auto& c : cases) {
+    Sandbox box;
+    box.write(c.file, kNoFits);
+    expect_run(box, c.args, "\n", {.out = screen(""), .err = "", .what = c.what});
+  }
 }
 
 // A readable test name from a case's text: its letters and digits.
@@ -68,10 +63,8 @@ TEST_P(NameDerivation, TypedNameFindsItsFile) {
   std::filesystem::create_directories(box.path("dir"));
   std::filesystem::create_directories(box.path("dir.v2"));
   box.write(GetParam().file, kNoFits);
-  RunResult r = box.run({}, std::string(GetParam().typed) + "\n5\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            banner() + kNamePrompt + kPercentPrompt + kHeading + tail_without_fits("  5.00    "));
+  expect_run(box, {}, std::string(GetParam().typed) + "\n5\n\n",
+             {.out = screen(kNamePrompt + kPercentPrompt)});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -94,43 +87,29 @@ INSTANTIATE_TEST_SUITE_P(
       return case_name(info.index, info.param.typed);
     });
 
-TEST(Dialogue, LongFirstArgumentIsCutBeforeTheDotIsSought) {
-  Sandbox box;
-  std::string name32 = "abcdefghijabcdefghijabcdefghijab";
-  box.write(name32, kNoFits);  // 32 characters, no room for any of ".OUT"
-  RunResult r = box.run({name32 + "xyz.OUT", "5"}, "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kHeading + tail_without_fits("  5.00    "));
-}
-
 TEST(Dialogue, MissingNamesAreAskedAgain) {
   Sandbox box;
   box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({}, "nope\n\nrun1.txt\n5\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kNamePrompt + missing("nope.OUT") + kNamePrompt + missing(".OUT") +
-                       kNamePrompt + kPercentPrompt + kHeading + tail_without_fits("  5.00    "));
+  expect_run(box, {}, "nope\n\nrun1.txt\n5\n\n",
+             {.out = screen(kNamePrompt + missing("nope.OUT") + kNamePrompt + missing(".OUT") +
+                            kNamePrompt + kPercentPrompt)});
 }
 
 TEST(Dialogue, MissingFirstArgumentDiscardsTheSecond) {
   Sandbox box;
   box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"gone", "7"}, "run1\n5\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + missing("gone.OUT") + kNamePrompt + kPercentPrompt + kHeading +
-                       tail_without_fits("  5.00    "));
+  expect_run(box, {"gone", "7"}, "run1\n5\n\n",
+             {.out = screen(missing("gone.OUT") + kNamePrompt + kPercentPrompt)});
 }
 
 TEST(Dialogue, DirectoryPassesTheExistenceTest) {
   Sandbox box;
   std::filesystem::create_directories(box.path("folder.OUT"));
-  RunResult r = box.run({"folder", "5"}, "");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + kHeading);
-  EXPECT_EQ(normalize_report(r.err),
-            "At line # of file fit_scan.cpp (unit = 10)\n"
-            "Wexla run-time error: Cannot open file 'folder.OUT': " +
-                host::error_text(EISDIR) + "\n\nError termination. Backtrace:\n");
+  expect_run(box, {"folder", "5"}, "",
+             {.status = 2,
+              .out = banner() + table_heading(),
+              .report = report("fit_scan.cpp (unit = 10)",
+                               "Cannot open file 'folder.OUT': " + host::error_text(EISDIR))});
 }
 
 struct PercentCase {
@@ -143,17 +122,14 @@ class PercentArgument : public testing::TestWithParam<PercentCase> {};
 TEST_P(PercentArgument, ReadFromTheSecondArgument) {
   Sandbox box;
   box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"run1", GetParam().text}, "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kHeading + tail_without_fits(GetParam().field));
+  expect_run(box, {"run1", GetParam().text}, "\n", {.out = screen("", GetParam().field)});
 }
 
 TEST_P(PercentArgument, ReadAtThePrompt) {
   Sandbox box;
   box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"run1"}, std::string(GetParam().text) + "\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kPercentPrompt + kHeading + tail_without_fits(GetParam().field));
+  expect_run(box, {"run1"}, std::string(GetParam().text) + "\n\n",
+             {.out = screen(kPercentPrompt, GetParam().field)});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -164,106 +140,80 @@ INSTANTIATE_TEST_SUITE_P(
                     // Only the first 14 characters are read.
                     PercentCase{"12345678901234567", " 0.123E+14"},
                     PercentCase{"00000000000005x", "  5.00    "}, PercentCase{"nan", "       NaN"},
-                    PercentCase{"-inf", " 0.100E-02"}, PercentCase{"inf", "  Infinity"}),
+                    PercentCase{"-inf", " 0.100E-02"}, PercentCase{"inf", "  Infinity"},
+                    PercentCase{"12.5", "  12.5    "},
+                    // An empty answer or argument is the smallest window.
+                    PercentCase{"", " 0.100E-02"}),
     [](const testing::TestParamInfo<PercentCase>& info) {
       return case_name(info.index, info.param.text);
     });
 
-TEST(Dialogue, EmptyPercentAnswerBecomesTheSmallestWindow) {
-  Sandbox box;
-  box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"run1"}, "\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kPercentPrompt + kHeading + tail_without_fits(" 0.100E-02"));
-}
-
 TEST(Dialogue, CommaEndsTheTypedPercentage) {
   Sandbox box;
   box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"run1"}, "1,5\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kPercentPrompt + kHeading + tail_without_fits("  1.00    "));
+  expect_run(box, {"run1"}, "1,5\n\n", {.out = screen(kPercentPrompt, "  1.00    ")});
 }
 
 TEST(Dialogue, BadPercentageArgumentFails) {
   for (const char* text : {"abc", "1,5", "1e", "5%"}) {
     Sandbox box;
     box.write("run1.OUT", kNoFits);
-    RunResult r = box.run({"run1", text}, "\n");
-    EXPECT_EQ(r.status, 2) << text;
-    EXPECT_EQ(r.out, banner()) << text;
-    EXPECT_EQ(normalize_report(r.err),
-              "At line # of file dialogue.cpp\n"
-              "Wexla run-time error: Bad value during floating point read\n\n"
-              "Error termination. Backtrace:\n")
-        << text;
+    expect_run(box, {"run1", text}, "\n",
+               {.status = 2,
+                .out = banner(),
+                .report = report("dialogue.cpp", "Bad value during floating point read"),
+                .what = text});
   }
 }
 
 TEST(Dialogue, BadTypedPercentageFails) {
   Sandbox box;
   box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"run1"}, "5-\n");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + kPercentPrompt);
-  EXPECT_EQ(normalize_report(r.err),
-            "At line # of file dialogue.cpp (unit = 5, file = 'stdin')\n"
-            "Wexla run-time error: Bad value during floating point read\n\n"
-            "Error termination. Backtrace:\n");
+  expect_run(box, {"run1"}, "5-\n",
+             {.status = 2,
+              .out = banner() + kPercentPrompt,
+              .report = report("dialogue.cpp (unit = 5, file = 'stdin')",
+                               "Bad value during floating point read")});
 }
 
-const std::string kEndOfInput =
-    "At line # of file dialogue.cpp (unit = 5, file = 'stdin')\n"
-    "Wexla run-time error: End of file\n\n"
-    "Error termination. Backtrace:\n";
+const std::string kEndOfInput = report("dialogue.cpp (unit = 5, file = 'stdin')", "End of file");
 
 TEST(Dialogue, EndOfInputAtTheNamePrompt) {
   Sandbox box;
-  RunResult r = box.run({}, "");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + kNamePrompt);
-  EXPECT_EQ(normalize_report(r.err), kEndOfInput);
+  expect_run(box, {}, "", {.status = 2, .out = banner() + kNamePrompt, .report = kEndOfInput});
 }
 
 TEST(Dialogue, EndOfInputAfterAMissingName) {
   Sandbox box;
-  RunResult r = box.run({"gone"}, "");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + missing("gone.OUT") + kNamePrompt);
-  EXPECT_EQ(normalize_report(r.err), kEndOfInput);
+  expect_run(
+      box, {"gone"}, "",
+      {.status = 2, .out = banner() + missing("gone.OUT") + kNamePrompt, .report = kEndOfInput});
 }
 
 TEST(Dialogue, EndOfInputAtThePercentPrompt) {
   Sandbox box;
   box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({"run1"}, "");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + kPercentPrompt);
-  EXPECT_EQ(normalize_report(r.err), kEndOfInput);
+  expect_run(box, {"run1"}, "",
+             {.status = 2, .out = banner() + kPercentPrompt, .report = kEndOfInput});
 }
 
 TEST(Dialogue, UnfinishedLineAtTheEndOfInputIsTheAnswer) {
   Sandbox box;
   box.write("run1.OUT", kNoFits);
-  RunResult r = box.run({}, "run1\n5");
-  EXPECT_EQ(r.status, 2);  // the final Return never comes
-  EXPECT_EQ(r.out, banner() + kNamePrompt + kPercentPrompt + kHeading +
-                       "\n WSS within   5.00    % of best     0\nbbedit ran\n\n"
-                       " Press return to finish\n");
-  EXPECT_EQ(normalize_report(r.err),
-            "At line # of file wrap_up.cpp (unit = 5, file = 'stdin')\n"
-            "Wexla run-time error: End of file\n\n"
-            "Error termination. Backtrace:\n");
+  // The final Return never comes.
+  expect_run(box, {}, "run1\n5",
+             {.status = 2,
+              .out = screen(kNamePrompt + kPercentPrompt),
+              .report = report("wrap_up.cpp (unit = 5, file = 'stdin')", "End of file")});
 }
 
 TEST(Dialogue, CarriageReturnLineEndsGiveTheSameAnswers) {
-  for (const char* input : {"run1\r\n5\r\n\r\n", "run1\r5\r\r"}) {
+  for (const char* end : {"\r\n", "\r"}) {
     Sandbox box;
     box.write("run1.OUT", kNoFits);
-    RunResult r = box.run({}, input);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              banner() + kNamePrompt + kPercentPrompt + kHeading + tail_without_fits("  5.00    "));
+    std::string input = std::string("run1") + end + "5" + end + end;
+    expect_run(box, {}, input,
+               {.out = screen(kNamePrompt + kPercentPrompt), .what = end[1] ? "CR LF" : "CR"});
   }
 }
 

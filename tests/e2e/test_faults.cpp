@@ -21,6 +21,7 @@
 #include "harness.hpp"
 #include "results_file.hpp"
 #include "robust_support.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
@@ -33,8 +34,6 @@ const std::string kNoSpace = host::error_text(ENOSPC);
 const std::string kTooLarge = host::error_text(EFBIG);
 const std::string kDenied = host::error_text(EACCES);
 const std::string kIsFolder = host::error_text(EISDIR);
-// What a file that must not exist is expected to hold.
-const std::string kAbsent = "<absent>";
 
 // The scratch records from the first line of `text` up to and including
 // the first model heading.
@@ -74,6 +73,15 @@ std::string long_first_section() {
   return r.fit("12.5").text();
 }
 
+// A section of 200 lines before its fit (12.5): more than 8 KiB of scratch
+// records.
+std::string long_second_section() {
+  Results r;
+  r.header();
+  for (int i = 0; i < 200; ++i) r.line(" iteration " + std::to_string(i));
+  return r.fit("12.5").text();
+}
+
 // One run on "run1.OUT" with the arguments "run1" and "5", in a folder set
 // up by `arrange`, and everything it leaves.
 struct Fault {
@@ -95,7 +103,6 @@ struct Fault {
   std::vector<Said> said{};
   std::vector<std::pair<std::string, std::string>> files{};  // name, content or kAbsent
   std::vector<std::pair<std::string, unsigned>> modes{};     // name, permission bits
-  std::vector<std::string> symlinks{};                       // still symbolic links
 };
 
 void PrintTo(const Fault& f, std::ostream* os) {
@@ -142,23 +149,13 @@ Fault summary_beyond_the_size_limit() {
   return f;
 }
 
-// Made when the tests are registered, after every shared text exists.
+// Made when the tests are registered, after every shared text exists. A cp
+// that fails (beyond its size limit, on a read-only BEST.OUT, missing from
+// PATH) is a row of the table in test_copy_failures.cpp.
 std::vector<Fault> faults() {
   const TwoSections kTwo;
   return {
       // --- Full devices ------------------------------------------------------
-      {.name = "BestBeyondTheSizeLimitOfCp",
-       // cp may write no more than 512 bytes: it reports the refused write,
-       // and so does the run; the section stays in the scratch file.
-       .arrange =
-           [](const Sandbox& box) {
-             box.write_script("bin/cp", "trap '' XFSZ\nulimit -f 1\nexec /bin/cp \"$@\"\n");
-           },
-       .status = 2,
-       .out = screen_to_first_fit(),
-       .err = copy_report("ended with status 1"),
-       .said = {tool_said("cp", "BEST.OUT", EFBIG)},
-       .files = {{"WexlaP.OUT", kTwo.first_summary()}, {"temp.OUT", records(kTwo.first)}}},
       {.name = "StandardOutputOnAFullDevice",
        .arrange =
            [](const Sandbox& box) {
@@ -197,26 +194,14 @@ std::vector<Fault> faults() {
        // report. BEST.OUT keeps the whole first section; the summary keeps
        // its records.
        .arrange = [](const Sandbox&) {},
-       .results = kTwo.first +
-                  [] {
-                    Results second;
-                    second.header();
-                    for (int i = 0; i < 200; ++i) second.line(" iteration " + std::to_string(i));
-                    return second.fit("12.5").text();
-                  }(),
+       .results = kTwo.first + long_second_section(),
        .file_size_limit = 8192,
        .status = 2,
        .out = screen_to_first_fit(),
        .err = report("capture.cpp (unit = 11, file = 'temp.OUT')", kTooLarge),
        .files = {{"BEST.OUT", records(kTwo.first)},
                  {"WexlaP.OUT", kTwo.first_summary()},
-                 {"temp.OUT",
-                  [] {
-                    Results second;
-                    second.header();
-                    for (int i = 0; i < 200; ++i) second.line(" iteration " + std::to_string(i));
-                    return records(second.fit("12.5").text()).substr(0, 8192);
-                  }()}}},
+                 {"temp.OUT", records(long_second_section()).substr(0, 8192)}}},
       {.name = "ScratchFileThatIsAFolder",
        .arrange =
            [](const Sandbox& box) {
@@ -332,22 +317,6 @@ std::vector<Fault> faults() {
        .status = 0,
        .out = kTwo.screen(),
        .files = {{"WexlaP.OUT", kTwo.summary()}, {"BEST.OUT", records(kTwo.second)}}},
-      {.name = "ReadOnlyBestIsLeftAsItWas",
-       // cp cannot write BEST.OUT: the run ends before the editor sees it.
-       .arrange =
-           [](const Sandbox& box) {
-             box.write("BEST.OUT", kOldBest);
-             set_mode(box, "BEST.OUT", 0444);
-           },
-       .as_nobody = true,
-       .status = 2,
-       .out = screen_to_first_fit(),
-       .err = copy_report("ended with status 1"),
-       .said = {tool_said("cp", "BEST.OUT", EACCES)},
-       .files = {{"BEST.OUT", kOldBest},
-                 {"bbedit.BEST", kAbsent},
-                 {"WexlaP.OUT", kTwo.first_summary()},
-                 {"temp.OUT", records(kTwo.first)}}},
       // A folder where nothing can be created, but where the run's files
       // exist and can be written. An existing BEST.OUT is written in place
       // and the run completes, though rm cannot remove the scratch file,
@@ -390,24 +359,6 @@ std::vector<Fault> faults() {
                  {"BEST.OUT", kAbsent}}},
 
       // --- Commands missing, failing or interrupted --------------------------
-      {.name = "CopyAndRemoveMissingFromPath",
-       // /bin/sh is still found; only the fake editor is on PATH. The first
-       // copy cannot run: the run ends there, before rm, and the scratch
-       // file keeps the first section whole.
-       .arrange =
-           [](const Sandbox& box) {
-             box.write("BEST.OUT", kOldBest);
-             box.write_script("bin/bbedit", "echo bbedit ran\n");
-           },
-       .only_bin_on_path = true,
-       .status = 2,
-       .out = screen_to_first_fit(),
-       .err = copy_report("could not be run"),
-       // The shell's own words, which differ between shells.
-       .said = {shell_said_missing("cp")},
-       .files = {{"BEST.OUT", kOldBest},
-                 {"temp.OUT", records(kTwo.first)},
-                 {"WexlaP.OUT", kTwo.first_summary()}}},
       {.name = "EditorThatFailsAndWritesToBothStreams",
        .arrange =
            [](const Sandbox& box) {
@@ -488,31 +439,13 @@ TEST_P(FaultTest, LeavesEveryFileAsExpected) {
   options.stdout_to_file = f.stdout_to_file;
   options.file_size_limit = f.file_size_limit;
   if (f.only_bin_on_path) options.path = box.path("bin").string();
-  RunResult r = box.run({"run1", "5"}, options);
-
-  EXPECT_EQ(r.status, f.status) << r.err;
-  EXPECT_EQ(r.out, f.out);
-  std::string err = normalize_report(r.err);
-  ASSERT_GE(err.size(), f.err.size()) << r.err;
-  EXPECT_EQ(err.substr(err.size() - f.err.size()), f.err) << r.err;
-  std::string before = err.substr(0, err.size() - f.err.size());
-  if (f.said.empty()) {
-    EXPECT_EQ(before, "");
-  }
-  for (const Said& said : f.said) EXPECT_TRUE(said.found(before)) << said.what << "\n" << r.err;
-  for (const auto& [name, content] : f.files) {
-    if (content == kAbsent) {
-      EXPECT_FALSE(box.exists(name)) << name;
-    } else {
-      EXPECT_EQ(box.read(name), content) << name;
-    }
-  }
+  expect_run(box, {"run1", "5"}, options,
+             {.status = f.status, .out = f.out, .report = f.err, .said = f.said, .files = f.files});
   for (const auto& [name, mode] : f.modes) {
     struct stat st {};
     ASSERT_EQ(::stat(box.path(name).c_str(), &st), 0) << name;
     EXPECT_EQ(st.st_mode & 0777, mode) << name;
   }
-  for (const std::string& name : f.symlinks) EXPECT_TRUE(fs::is_symlink(box.path(name))) << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(faults()),
@@ -570,16 +503,13 @@ TEST(Faults, ResultsFileReplacedAfterTheExistenceTest) {
     RunOptions options = options_with("5\n\n");
     options.wait_for = "Enter percent from Best WWW ";
     options.meanwhile = [&] { c.replace(box); };
-    RunResult r = box.run({"run1"}, options);
-    EXPECT_EQ(r.status, c.status) << c.what;
-    EXPECT_EQ(r.out, banner() + kPercentPrompt + c.screen) << c.what;
-    EXPECT_EQ(normalize_report(r.err), c.err) << c.what;
-    if (c.status == 0) {
-      EXPECT_FALSE(box.exists("temp.OUT")) << c.what;
-    } else {
-      EXPECT_EQ(box.read("BEST.OUT"), kOldBest) << c.what;
-      EXPECT_FALSE(box.exists("temp.OUT")) << c.what;
-    }
+    Expect expect{.status = c.status,
+                  .out = banner() + kPercentPrompt + c.screen,
+                  .report = c.err,
+                  .files = {{"temp.OUT", kAbsent}},
+                  .what = c.what};
+    if (c.status != 0) expect.files.push_back({"BEST.OUT", kOldBest});
+    expect_run(box, {"run1"}, options, expect);
   }
 }
 
@@ -589,11 +519,10 @@ TEST(Faults, ResultsFileAppearsWhileTheNameIsAskedAgain) {
   RunOptions options = options_with("run1\n5\n\n");
   options.wait_for = "Enter the OUT file name ";
   options.meanwhile = [&] { box.write("run1.OUT", kTwo.text()); };
-  RunResult r = box.run({"run1", "5"}, options);
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + missing("run1.OUT") + kNamePrompt + kPercentPrompt + kTwo.table() +
-                       screen_tail("  5.00    ", 1));
-  EXPECT_EQ(box.read("BEST.OUT"), records(kTwo.second));
+  expect_run(box, {"run1", "5"}, options,
+             {.out = banner() + missing("run1.OUT") + kNamePrompt + kPercentPrompt + kTwo.table() +
+                     screen_tail("  5.00    ", 1),
+              .files = {{"BEST.OUT", records(kTwo.second)}}});
 }
 
 TEST(Faults, ResultsFileRemovedOrReplacedWhileItIsRead) {
@@ -611,11 +540,11 @@ TEST(Faults, ResultsFileRemovedOrReplacedWhileItIsRead) {
     box.write("run1.OUT", many.text());
     box.write_script("bin/cp", std::string("[ -e changed ] || { ") + change +
                                    "; : > changed; }\nexec /bin/cp \"$@\"\n");
-    RunResult r = box.run({"run1", "5"}, options_with());
-    EXPECT_EQ(r.status, 0) << change << r.err;
-    EXPECT_EQ(r.out, expected.out) << change;
-    EXPECT_EQ(box.read("BEST.OUT"), reference.read("BEST.OUT")) << change;
-    EXPECT_EQ(box.read("WexlaP.OUT"), reference.read("WexlaP.OUT")) << change;
+    expect_run(box, {"run1", "5"}, options_with(),
+               {.out = expected.out,
+                .files = {{"BEST.OUT", reference.read("BEST.OUT")},
+                          {"WexlaP.OUT", reference.read("WexlaP.OUT")}},
+                .what = change});
   }
 }
 

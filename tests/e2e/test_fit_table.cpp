@@ -7,13 +7,12 @@
 
 #include "harness.hpp"
 #include "results_file.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
 
-// g14.6 fields of the WSS values used below.
-const std::string k20_25 = "   20.2500    ";
-const std::string k12_5 = "   12.5000    ";
+// g14.6 fields of more WSS values used below (12.5 and 20.25 are shared).
 const std::string k15 = "   15.0000    ";
 const std::string k8_75 = "   8.75000    ";
 const std::string k1e30 = "  0.100000E+31";
@@ -34,14 +33,13 @@ void expect_table(const std::vector<Fit>& fits, const std::string& percent_field
   Results results;
   for (const Fit& fit : fits) results.section(fit.wss_text);
   box.write("run1.OUT", results.text());
-  RunResult r = box.run({"run1", "5"}, "\n");
   std::string table;
   for (std::size_t i = 0; i < fits.size(); ++i) {
     table += table_line(static_cast<int>(i + 1), fits[i].marked, fits[i].wss_field, fits[i].best);
   }
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, banner() + table_heading() + table + screen_tail(percent_field, count));
+  expect_run(
+      box, {"run1", "5"}, "\n",
+      {.out = banner() + table_heading() + table + screen_tail(percent_field, count), .err = ""});
 }
 
 TEST(FitTable, MarksTheBestSoFar) {
@@ -80,9 +78,9 @@ TEST(FitTable, SecondFitInTheBestSectionIsMarkedEvenIfWorse) {
   Results results;
   results.header().fit("12.5").fit("20.25").line("").closing().line("");
   box.write("run1.OUT", results.text());
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
-                       table_line(2, true, k20_25, k12_5) + screen_tail("  5.00    ", 1));
+  expect_run(box, {"run1", "5"}, "\n",
+             {.out = banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
+                     table_line(2, true, k20_25, k12_5) + screen_tail("  5.00    ", 1)});
 }
 
 TEST(FitTable, OnlyCharactersFourteenToTwentySevenAreRead) {
@@ -94,10 +92,10 @@ TEST(FitTable, OnlyCharactersFourteenToTwentySevenAreRead) {
   for (int i = 0; i < 5; ++i) results.line("filler");
   results.line(kModelHeading);
   box.write("run1.OUT", results.text());
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.out, banner() + table_heading() +
-                       table_line(1, true, "   1234.00    ", "   1234.00    ") +
-                       screen_tail("  5.00    ", 1));
+  expect_run(
+      box, {"run1", "5"}, "\n",
+      {.out = banner() + table_heading() + table_line(1, true, "   1234.00    ", "   1234.00    ") +
+              screen_tail("  5.00    ", 1)});
 }
 
 TEST(FitTable, BadWssFieldEndsTheRun) {
@@ -105,21 +103,16 @@ TEST(FitTable, BadWssFieldEndsTheRun) {
   Results results;
   results.header().fit("12.5x");
   box.write("run1.OUT", results.text());
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading());
-  EXPECT_EQ(normalize_report(r.err),
-            "At line # of file fit_scan.cpp\n"
-            "Wexla run-time error: Bad value during floating point read\n\n"
-            "Error termination. Backtrace:\n");
+  expect_run(box, {"run1", "5"}, "\n",
+             {.status = 2,
+              .out = banner() + table_heading(),
+              .report = report("fit_scan.cpp", "Bad value during floating point read")});
 }
 
 TEST(FitTable, NoModelHeadingPrintsNoLine) {
   Sandbox box;
   box.write("run1.OUT", Results().header().line(wss_line("12.5")).text());
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, banner() + table_heading() + screen_tail("  5.00    ", 0));
+  expect_run(box, {"run1", "5"}, "\n", {.out = no_fit_screen()});
 }
 
 TEST(FitTable, KeysAreMatchedWithExactCaseAndSpacing) {
@@ -129,9 +122,7 @@ TEST(FitTable, KeysAreMatchedWithExactCaseAndSpacing) {
   results.line(" model and parameter definition").line(" Model and  Parameter Definition");
   results.line(" Final  WSS").line(" FINAL OUTPUT FROM KALVOR");
   box.write("run1.OUT", results.text());
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
-                       screen_tail("  5.00    ", 1));
+  expect_run(box, {"run1", "5"}, "\n", {.out = one_fit_screen()});
 }
 
 const std::string kNotNormal =
@@ -142,72 +133,54 @@ TEST(FitTableStop, ModelHeadingWithoutFinalWss) {
   Results results;
   results.header().fit("12.5").line("x").line(kModelHeading);
   box.write("run1.OUT", results.text());
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5) + kNotNormal);
   // No copy, no wrap-up: the scratch file stays, the editor never ran.
-  EXPECT_FALSE(box.exists("BEST.OUT"));
-  EXPECT_TRUE(box.exists("temp.OUT"));
-  EXPECT_FALSE(box.exists("bbedit.args"));
+  expect_run(box, {"run1", "5"}, "\n",
+             {.out = banner() + table_heading() + table_line(1, true, k12_5, k12_5) + kNotNormal,
+              .err = "",
+              .files = {{"BEST.OUT", kAbsent}, {"temp.OUT", kPresent}, {"bbedit.args", kAbsent}}});
 }
 
 TEST(FitTableStop, ModelHeadingAmongTheFirstEightLines) {
   Sandbox box;
   box.write("run1.OUT", Results().line(wss_line("1")).line(kModelHeading).text());
-  RunResult r = box.run({"run1", "5"}, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, banner() + table_heading() + kNotNormal);
+  expect_run(box, {"run1", "5"}, "", {.out = banner() + table_heading() + kNotNormal});
 }
 
 TEST(FitTableStop, MessageShowsTheNameAsEntered) {
   Sandbox box;
   box.write("run1.OUT", Results().line(kModelHeading).text());
-  RunResult r = box.run({}, "run1.OUT\n5\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, banner() + "Enter the OUT file name \nEnter percent from Best WWW " +
-                       table_heading() +
-                       " This file, run1.OUT.OUT, does not appear to have resulted from a "
-                       "normal fit\n\n");
+  expect_run(box, {}, "run1.OUT\n5\n",
+             {.out = banner() + kNamePrompt + kPercentPrompt + table_heading() +
+                     " This file, run1.OUT.OUT, does not appear to have resulted from a "
+                     "normal fit\n\n"});
 }
 
-TEST(FitTableStop, FloatingPointNoteAfterANaNPercentage) {
-  Sandbox box;
-  box.write("run1.OUT", Results().line(kModelHeading).text());
-  RunResult r = box.run({"run1", "nan"}, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "Note: The following floating-point exceptions are signalling: IEEE_INVALID_FLAG\n");
-}
-
-TEST(FitTableStop, NoteForOverflowInTheReader) {
-  Sandbox box;
-  box.write("run1.OUT", Results().line(kModelHeading).text());
-  RunResult r = box.run({"run1", "1e39"}, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "Note: The following floating-point exceptions are signalling: IEEE_OVERFLOW_FLAG\n");
-}
-
-TEST(FitTableStop, NoteForANaNWssComparedWithTheBest) {
-  Sandbox box;
-  Results results;
-  results.header().fit("nan").line(kModelHeading);
-  box.write("run1.OUT", results.text());
-  RunResult r = box.run({"run1", "5"}, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "Note: The following floating-point exceptions are signalling: IEEE_INVALID_FLAG\n");
-}
-
-TEST(FitTableStop, NoNoteForOrdinaryValues) {
-  Sandbox box;
-  Results results;
-  results.section("12.5").line(kModelHeading);
-  box.write("run1.OUT", results.text());
-  RunResult r = box.run({"run1", "12.5"}, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "");
+TEST(FitTableStop, FloatingPointNotes) {
+  // A stop ends the run as its normal end does, with a note of the
+  // floating-point exceptions that were signalled.
+  const std::string note = "Note: The following floating-point exceptions are signalling: ";
+  Results nan_wss;
+  nan_wss.header().fit("nan").line(kModelHeading);
+  Results ordinary;
+  ordinary.section("12.5").line(kModelHeading);
+  const struct {
+    const char* what;
+    std::string results;
+    std::string percent;
+    std::string err;
+  } cases[] = {
+      {"a NaN percentage", Results().line(kModelHeading).text(), "nan",
+       note + "IEEE_INVALID_FLAG\n"},
+      {"overflow in the reader", Results().line(kModelHeading).text(), "1e39",
+       note + "IEEE_OVERFLOW_FLAG\n"},
+      {"a NaN WSS compared with the best", nan_wss.text(), "5", note + "IEEE_INVALID_FLAG\n"},
+      {"no note for ordinary values", ordinary.text(), "12.5", ""},
+  };
+  for (const auto& c : cases) {
+    Sandbox box;
+    box.write("run1.OUT", c.results);
+    expect_run(box, {"run1", c.percent}, "", {.err = c.err, .what = c.what});
+  }
 }
 
 TEST(FitTable, MoreThanAThousandFits) {
@@ -216,8 +189,7 @@ TEST(FitTable, MoreThanAThousandFits) {
   results.header();
   for (int i = 0; i < 1002; ++i) results.fit(std::to_string(2000 - i));
   box.write("run1.OUT", results.text());
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0);
+  RunResult r = expect_run(box, {"run1", "5"}, "\n", {});
   std::string last = table_line(1002, true, "   999.000    ", "   999.000    ");
   EXPECT_NE(r.out.find(table_line(999, true, "   1002.00    ", "   1002.00    ")),
             std::string::npos);

@@ -18,6 +18,7 @@
 #include "harness.hpp"
 #include "results_file.hpp"
 #include "robust_support.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
@@ -26,6 +27,8 @@ namespace fs = std::filesystem;
 
 const std::string kRefused = report(
     "capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': another run is using this folder");
+// A run refused before it writes anything, on the screen or in a file.
+const Expect kRefusedRun = {.status = 2, .out = "", .report = kRefused};
 
 // Every file of the folder (bin/ aside) with its content.
 std::map<std::string, std::string> folder_files(const Sandbox& box) {
@@ -83,18 +86,16 @@ TEST(FolderLock, SecondRunInTheFolderIsRefusedAndTheFirstCompletes) {
     after = folder_files(box);
   });
 
-  EXPECT_EQ(second.status, 2);
-  EXPECT_EQ(second.out, "");
-  EXPECT_EQ(normalize_report(second.err), kRefused);
+  check_run(box, second, kRefusedRun);
   EXPECT_EQ(after, before);
   EXPECT_EQ(before.count("temp.OUT"), 0u);  // removed by the first run before its editor
 
-  EXPECT_EQ(first.status, 0) << first.err;
-  EXPECT_EQ(first.out, held_screen(two));
-  EXPECT_EQ(first.err, "");
-  EXPECT_EQ(box.read("BEST.OUT"), alone.read("BEST.OUT"));
-  EXPECT_EQ(box.read("WexlaP.OUT"), alone.read("WexlaP.OUT"));
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
+  EXPECT_EQ(alone.read("BEST.OUT"), records(two.second));
+  check_run(
+      box, first,
+      {.out = held_screen(two),
+       .err = "",
+       .files = {{"BEST.OUT", alone.read("BEST.OUT")}, {"WexlaP.OUT", alone.read("WexlaP.OUT")}}});
 }
 
 TEST(FolderLock, RunWaitingForItsPercentageKeepsTheFolder) {
@@ -106,20 +107,17 @@ TEST(FolderLock, RunWaitingForItsPercentageKeepsTheFolder) {
   box.write("run1.OUT", two.text());
   box.write("other.OUT", Results().section("7.5").text());
   RunResult second;
-  RunOptions options;
-  options.input = "5\n\n";
-  options.wait_for = "Enter percent from Best WWW ";
-  options.meanwhile = [&] { second = box.run({"other", "5"}, "\n"); };
-  options.time_limit = 60;
-  RunResult first = box.run({"run1"}, options);
-
-  EXPECT_EQ(second.status, 2);
-  EXPECT_EQ(second.out, "");
-  EXPECT_EQ(normalize_report(second.err), kRefused);
-  EXPECT_EQ(first.status, 0) << first.err;
-  EXPECT_EQ(first.out, banner() + kPercentPrompt + two.table() + screen_tail("  5.00    ", 1));
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
+  expect_run(box, {"run1"},
+             RunOptions{.input = "5\n\n",
+                        .wait_for = "Enter percent from Best WWW ",
+                        .meanwhile =
+                            [&] {
+                              second = box.run({"other", "5"}, "\n");
+                            },
+                        .time_limit = 60},
+             {.out = banner() + kPercentPrompt + two.table() + screen_tail("  5.00    ", 1),
+              .files = {{"BEST.OUT", records(two.second)}, {"WexlaP.OUT", two.summary()}}});
+  check_run(box, second, kRefusedRun);
 }
 
 TEST(FolderLock, RunsInTwoFoldersBothComplete) {
@@ -130,14 +128,10 @@ TEST(FolderLock, RunsInTwoFoldersBothComplete) {
   waiting_editor(box);
   RunResult beside;
   RunResult first = run_holding(box, [&] { beside = other.run({"run1", "5"}, "\n"); });
-  EXPECT_EQ(beside.status, 0) << beside.err;
-  EXPECT_EQ(beside.out, two.screen());
-  EXPECT_EQ(other.read("BEST.OUT"), records(two.second));
-  EXPECT_EQ(other.read("WexlaP.OUT"), two.summary());
-  EXPECT_EQ(first.status, 0) << first.err;
-  EXPECT_EQ(first.out, held_screen(two));
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
+  const std::vector<std::pair<std::string, std::string>> files = {{"BEST.OUT", records(two.second)},
+                                                                  {"WexlaP.OUT", two.summary()}};
+  check_run(other, beside, {.out = two.screen(), .files = files, .what = "beside"});
+  check_run(box, first, {.out = held_screen(two), .files = files, .what = "held"});
 }
 
 TEST(FolderLock, LockHeldElsewhereLeavesEarlierFilesUntouched) {
@@ -153,18 +147,13 @@ TEST(FolderLock, LockHeldElsewhereLeavesEarlierFilesUntouched) {
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
   std::map<std::string, std::string> before = folder_files(box);
-  RunResult refused = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(refused.status, 2);
-  EXPECT_EQ(refused.out, "");
-  EXPECT_EQ(normalize_report(refused.err), kRefused);
+  expect_run(box, {"run1", "5"}, "\n", kRefusedRun);
   EXPECT_EQ(folder_files(box), before);
 
   ::close(fd);
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
+  expect_run(box, {"run1", "5"}, "\n",
+             {.out = two.screen(),
+              .files = {{"BEST.OUT", records(two.second)}, {"WexlaP.OUT", two.summary()}}});
 }
 
 TEST(FolderLock, CommandsDoNotInheritTheLock) {
@@ -184,11 +173,7 @@ TEST(FolderLock, CommandsDoNotInheritTheLock) {
                    "  [ \"$(readlink \"$f\")\" = \"$(pwd -P)\" ] && echo \"$f\"\n"
                    "done > folder.fds\n"
                    "echo bbedit ran\n");
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_TRUE(box.exists("folder.fds"));
-  EXPECT_EQ(box.read("folder.fds"), "");
+  expect_run(box, {"run1", "5"}, "\n", {.out = two.screen(), .files = {{"folder.fds", ""}}});
 }
 
 TEST(FolderLock, FolderThatCannotBeOpenedRunsWithoutTheLock) {
@@ -202,17 +187,13 @@ TEST(FolderLock, FolderThatCannotBeOpenedRunsWithoutTheLock) {
   fs::permissions(box.dir(), fs::perms::owner_write | fs::perms::owner_exec |
                                  fs::perms::group_write | fs::perms::group_exec |
                                  fs::perms::others_write | fs::perms::others_exec);
-  RunOptions options;
-  options.input = "\n";
-  options.as_nobody = true;
-  options.time_limit = 60;
-  RunResult r = box.run({"run1", "5"}, options);
+  RunResult r =
+      box.run({"run1", "5"}, RunOptions{.input = "\n", .as_nobody = true, .time_limit = 60});
   fs::permissions(box.dir(), fs::perms::all);
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, two.screen());
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(box.read("BEST.OUT"), records(two.second));
-  EXPECT_EQ(box.read("WexlaP.OUT"), two.summary());
+  check_run(box, r,
+            {.out = two.screen(),
+             .err = "",
+             .files = {{"BEST.OUT", records(two.second)}, {"WexlaP.OUT", two.summary()}}});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "../host_facilities.hpp"
 #include "app/banner.hpp"
 #include "harness.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
@@ -19,12 +20,6 @@ const std::string kVersionLine = WEXLA_NAME_AND_VERSION " (build " WEXLA_BUILD "
 const std::string kUsageFirst = "Usage: wexla [OPTION]... [--] [RESULTS [PERCENT]]\n";
 const std::string kUsageLast = "See wexla(1).\n";
 const std::string kNoFits = "no fits in this file\n";
-
-// The screen of a run on a file without fits, both arguments given.
-std::string run_without_fits() {
-  return banner() + table_heading() +
-         "\n WSS within   5.00    % of best     0\nbbedit ran\n\n Press return to finish\n";
-}
 
 bool leaves_no_files(const Sandbox& box) {
   return !box.exists("temp.OUT") && !box.exists("WexlaP.OUT") && !box.exists("BEST.OUT") &&
@@ -114,10 +109,7 @@ TEST_P(HelpWordsAsNames, RunTheJob) {
   box.write("--help.OUT", kNoFits);
   box.write("--version.OUT", kNoFits);
   box.write("-h.OUT", kNoFits);
-  RunResult r = box.run(GetParam(), "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, run_without_fits());
-  EXPECT_EQ(r.err, "");
+  expect_run(box, GetParam(), "\n", {.out = no_fit_screen(), .err = ""});
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, HelpWordsAsNames,
@@ -188,12 +180,9 @@ INSTANTIATE_TEST_SUITE_P(Arguments, NearMisses,
 TEST(Help, TypedAtThePromptIsAName) {
   Sandbox box;
   box.write("--help.OUT", kNoFits);
-  RunResult r = box.run({}, "--help\n5\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + "Enter the OUT file name \nEnter percent from Best WWW " +
-                       table_heading() +
-                       "\n WSS within   5.00    % of best     0\nbbedit ran\n\n"
-                       " Press return to finish\n");
+  expect_run(box, {}, "--help\n5\n\n",
+             {.out = banner() + kNamePrompt + kPercentPrompt + table_heading() +
+                     screen_tail("  5.00    ", 0)});
 }
 
 // After "--", --version as the second argument is a percentage, and not a

@@ -8,6 +8,7 @@
 #include "harness.hpp"
 #include "results_file.hpp"
 #include "robust_support.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
@@ -30,13 +31,11 @@ TEST(HostileBytes, ResultsLinesAreCopiedByteForByte) {
       .line("ends in a nul\0"s)
       .fit("12.5");
   box.write("run1.OUT", r.text());
-  RunResult run = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
-                         screen_tail("  5.00    ", 1));
-  EXPECT_EQ(box.read("BEST.OUT"), records(r.text()));
-  EXPECT_EQ(box.read("WexlaP.OUT"),
-            kModelHeading + " (001) WSS =" + k12_5 + "\n" + summary_block());
+  expect_run(
+      box, {"run1", "5"}, "\n",
+      {.out = one_fit_screen(),
+       .files = {{"BEST.OUT", records(r.text())},
+                 {"WexlaP.OUT", kModelHeading + " (001) WSS =" + k12_5 + "\n" + summary_block()}}});
 }
 
 TEST(HostileBytes, KeysBrokenByANulDoNotMatch) {
@@ -48,11 +47,8 @@ TEST(HostileBytes, KeysBrokenByANulDoNotMatch) {
   for (int i = 0; i < 7; ++i) r.line("");
   r.line(" Model and\0Parameter Definition"s);
   box.write("run1.OUT", r.text());
-  RunResult run = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
-                         screen_tail("  5.00    ", 1));
-  EXPECT_EQ(box.read("BEST.OUT"), records(r.text()));
+  expect_run(box, {"run1", "5"}, "\n",
+             {.out = one_fit_screen(), .files = {{"BEST.OUT", records(r.text())}}});
 }
 
 TEST(HostileBytes, NulOrHighByteInTheWssFieldEndsTheRun) {
@@ -67,17 +63,17 @@ TEST(HostileBytes, NulOrHighByteInTheWssFieldEndsTheRun) {
     box.write("run1.OUT", r.text());
     box.write("BEST.OUT", "earlier best\n");
     box.write("WexlaP.OUT", "earlier summary\n");
-    RunResult run = box.run({"run1", "5"}, "\n");
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, banner() + table_heading());
-    EXPECT_EQ(normalize_report(run.err),
-              report("fit_scan.cpp", "Bad value during floating point read"));
     // Every line up to the model heading is in the scratch file, whole;
     // the other files are as they were.
-    EXPECT_EQ(box.read("temp.OUT"), records(read_part));
-    EXPECT_EQ(box.read("BEST.OUT"), "earlier best\n");
-    EXPECT_EQ(box.read("WexlaP.OUT"), "earlier summary\n");
-    EXPECT_EQ(box.read("run1.OUT"), r.text());
+    expect_run(box, {"run1", "5"}, "\n",
+               {.status = 2,
+                .out = banner() + table_heading(),
+                .report = report("fit_scan.cpp", "Bad value during floating point read"),
+                .files = {{"temp.OUT", records(read_part)},
+                          {"BEST.OUT", "earlier best\n"},
+                          {"WexlaP.OUT", "earlier summary\n"},
+                          {"run1.OUT", r.text()}},
+                .what = "field of " + std::to_string(field.size()) + " bytes"});
   }
 }
 
@@ -103,10 +99,9 @@ TEST(HostileBytes, TypedNamesWithNulAndHighBytes) {
     if (!c.file.empty()) box.write(c.file, "no fits\n");
     // After a refused name, run1 is typed.
     std::string input = c.typed + "\n" + (c.file.empty() ? "run1\n" : "") + "5\n\n";
-    RunResult run = box.run({}, input);
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, banner() + kNamePrompt + c.screen + kPercentPrompt + table_heading() +
-                           screen_tail("  5.00    ", 0));
+    expect_run(box, {}, input,
+               {.out = banner() + kNamePrompt + c.screen + kPercentPrompt + table_heading() +
+                       screen_tail("  5.00    ", 0)});
   }
 }
 
@@ -114,54 +109,45 @@ TEST(HostileBytes, TypedPercentagesWithNulAndHighBytesAreRefused) {
   for (const std::string& typed : {"5\0"s, "\0"s, "\xC2\xBD"s, "5\xA0"s, std::string(200, '\0')}) {
     Sandbox box;
     box.write("run1.OUT", "no fits\n");
-    RunResult run = box.run({"run1"}, typed + "\n\n");
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, banner() + kPercentPrompt);
-    EXPECT_EQ(normalize_report(run.err), report("dialogue.cpp (unit = 5, file = 'stdin')",
-                                                "Bad value during floating point read"));
-    EXPECT_FALSE(box.exists("temp.OUT"));
-    EXPECT_FALSE(box.exists("WexlaP.OUT"));
+    expect_run(box, {"run1"}, typed + "\n\n",
+               {.status = 2,
+                .out = banner() + kPercentPrompt,
+                .report = report("dialogue.cpp (unit = 5, file = 'stdin')",
+                                 "Bad value during floating point read"),
+                .files = {{"temp.OUT", kAbsent}, {"WexlaP.OUT", kAbsent}}});
   }
 }
 
 TEST(HostileBytes, BytesAfterTheFourteenthCharacterAreNotRead) {
   Sandbox box;
   box.write("run1.OUT", "no fits\n");
-  RunResult typed = box.run({"run1"}, "00000000000005\0\xFF tail\n\n"s);
-  EXPECT_EQ(typed.status, 0) << typed.err;
-  EXPECT_EQ(typed.out, banner() + kPercentPrompt + table_heading() + screen_tail("  5.00    ", 0));
-  RunResult argument = box.run({"run1", "00000000000005\xFF tail"}, "\n");
-  EXPECT_EQ(argument.status, 0) << argument.err;
-  EXPECT_EQ(argument.out, banner() + table_heading() + screen_tail("  5.00    ", 0));
+  expect_run(box, {"run1"}, "00000000000005\0\xFF tail\n\n"s,
+             {.out = banner() + kPercentPrompt + table_heading() + screen_tail("  5.00    ", 0),
+              .what = "typed"});
+  expect_run(box, {"run1", "00000000000005\xFF tail"}, "\n",
+             {.out = no_fit_screen(), .what = "argument"});
 }
 
 TEST(HostileBytes, ArgumentsWithHighBytes) {
   // Arguments cannot hold a NUL: the system ends each at its first one.
   Sandbox box;
   box.write("\xE9t\xE9.OUT", Results().section("12.5").text());
-  RunResult found = box.run({"\xE9t\xE9", "5"}, "\n");
-  EXPECT_EQ(found.status, 0) << found.err;
-  EXPECT_EQ(found.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
-                           screen_tail("  5.00    ", 1));
+  expect_run(box, {"\xE9t\xE9", "5"}, "\n", {.out = one_fit_screen()});
   for (const char* percent : {"5\xA0", "\xFF", "\xEF\xBC\x95"}) {
     Sandbox refused;
     refused.write("run1.OUT", "no fits\n");
-    RunResult r = refused.run({"run1", percent}, "\n");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, banner());
-    EXPECT_EQ(normalize_report(r.err),
-              report("dialogue.cpp", "Bad value during floating point read"));
+    expect_run(refused, {"run1", percent}, "\n",
+               {.status = 2,
+                .out = banner(),
+                .report = report("dialogue.cpp", "Bad value during floating point read")});
   }
 }
 
 TEST(HostileBytes, FinalAnswerIsNotUsed) {
   Sandbox box;
   box.write("run1.OUT", Results().section("12.5").text());
-  RunResult run = box.run({"run1", "5"}, "\0\xFF\x80 $(touch pwned)"s + std::string(5000, '\0'));
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
-                         screen_tail("  5.00    ", 1));
-  EXPECT_FALSE(box.exists("pwned"));
+  expect_run(box, {"run1", "5"}, "\0\xFF\x80 $(touch pwned)"s + std::string(5000, '\0'),
+             {.out = one_fit_screen(), .files = {{"pwned", kAbsent}}});
 }
 
 struct LineEnds {
@@ -190,12 +176,10 @@ TEST(HostileLineEnds, LoneCarriageReturns) {
     Sandbox box;
     log_commands(box, false);
     box.write("run1.OUT", c.text);
-    RunResult run = box.run({"run1", "5"}, "\n");
-    EXPECT_EQ(run.status, 0) << c.what << run.err;
-    EXPECT_EQ(run.out, banner() + table_heading() + screen_tail("  5.00    ", 0)) << c.what;
     std::string expected;
     for (const std::string& line : c.lines) expected += record80(line);
-    EXPECT_EQ(box.read("temp.OUT"), expected) << c.what;
+    expect_run(box, {"run1", "5"}, "\n",
+               {.out = no_fit_screen(), .files = {{"temp.OUT", expected}}, .what = c.what});
   }
 }
 
@@ -215,13 +199,8 @@ TEST(HostileLineEnds, FitsInAFileOfLoneCarriageReturns) {
   Sandbox box;
   box.write("cr.OUT", cr);
   box.write("crlf.OUT", crlf);
-  RunResult with_cr = box.run({"cr", "5"}, "\n");
-  EXPECT_EQ(with_cr.status, 0) << with_cr.err;
-  EXPECT_EQ(with_cr.out, banner() + table_heading() + screen_tail("  5.00    ", 0));
-  RunResult with_crlf = box.run({"crlf", "5"}, "\n");
-  EXPECT_EQ(with_crlf.status, 0) << with_crlf.err;
-  EXPECT_EQ(with_crlf.out, banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
-                               screen_tail("  5.00    ", 1));
+  expect_run(box, {"cr", "5"}, "\n", {.out = no_fit_screen(), .what = "CR"});
+  expect_run(box, {"crlf", "5"}, "\n", {.out = one_fit_screen(), .what = "CR LF"});
 }
 
 }  // namespace

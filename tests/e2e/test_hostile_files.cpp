@@ -19,6 +19,7 @@
 #include "harness.hpp"
 #include "results_file.hpp"
 #include "robust_support.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
@@ -67,13 +68,11 @@ TEST(HostileFiles, FifoWhoseWriterComesLateIsReadWhole) {
   make_fifo(box, "run1.OUT");
   box.write("BEST.OUT", "earlier best\n");
   FifoWriter writer(box.path("run1.OUT").string(), results.text(), 500);
-  RunResult r = box.run({"run1", "5"}, limited());
+  expect_run(
+      box, {"run1", "5"}, limited(),
+      {.out = ref.run.out,
+       .files = {{"BEST.OUT", ref.best}, {"WexlaP.OUT", ref.summary}, {"temp.OUT", kAbsent}}});
   EXPECT_TRUE(writer.all_read());
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, ref.run.out);
-  EXPECT_EQ(box.read("BEST.OUT"), ref.best);
-  EXPECT_EQ(box.read("WexlaP.OUT"), ref.summary);
-  EXPECT_FALSE(box.exists("temp.OUT"));
 }
 
 TEST(HostileFiles, FifoIsReadToItsWritersEnd) {
@@ -86,12 +85,12 @@ TEST(HostileFiles, FifoIsReadToItsWritersEnd) {
     Sandbox box;
     make_fifo(box, "run1.OUT");
     FifoWriter writer(box.path("run1.OUT").string(), text);
-    RunResult r = box.run({"run1", "5"}, limited());
-    EXPECT_TRUE(writer.all_read()) << text.size() << " bytes";
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, ref.run.out) << text.size() << " bytes";
-    EXPECT_EQ(box.read("BEST.OUT"), ref.best) << text.size() << " bytes";
-    EXPECT_EQ(box.read("WexlaP.OUT"), ref.summary) << text.size() << " bytes";
+    std::string what = std::to_string(text.size()) + " bytes";
+    expect_run(box, {"run1", "5"}, limited(),
+               {.out = ref.run.out,
+                .files = {{"BEST.OUT", ref.best}, {"WexlaP.OUT", ref.summary}},
+                .what = what});
+    EXPECT_TRUE(writer.all_read()) << what;
   }
 }
 
@@ -103,12 +102,12 @@ TEST(HostileFiles, FifoThatCannotBeReadFailsAtOnce) {
   SKIP_WHEN(why_permissions_do_not_bite());
   RunOptions options = limited();
   options.as_nobody = true;
-  RunResult r = box.run({"run1", "5"}, options);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading());
-  EXPECT_EQ(normalize_report(r.err),
-            report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': " + kNoDevice));
-  EXPECT_FALSE(box.exists("temp.OUT"));
+  expect_run(
+      box, {"run1", "5"}, options,
+      {.status = 2,
+       .out = banner() + table_heading(),
+       .report = report("fit_scan.cpp (unit = 10)", "Cannot open file 'run1.OUT': " + kNoDevice),
+       .files = {{"temp.OUT", kAbsent}}});
 }
 
 TEST(HostileFiles, OutputFifoIsRefusedWithOrWithoutAReader) {
@@ -133,14 +132,14 @@ TEST(HostileFiles, OutputFifoIsRefusedWithOrWithoutAReader) {
     if (c.reader) {
       reader = std::make_unique<FifoReader>(box.path(c.name).string(), box.path("taken").string());
     }
-    RunResult r = box.run({"run1", "5"}, limited());
-    EXPECT_EQ(r.status, 2) << what;
-    EXPECT_EQ(r.out, banner() + table_heading()) << what;
-    EXPECT_EQ(normalize_report(r.err),
-              report(c.locus, "Cannot open file '" + std::string(c.name) +
-                                  "': it is a FIFO (named pipe); remove it or run elsewhere"))
-        << what;
-    EXPECT_EQ(box.read("BEST.OUT"), "earlier best\n") << what;
+    expect_run(box, {"run1", "5"}, limited(),
+               {.status = 2,
+                .out = banner() + table_heading(),
+                .report = report(c.locus, "Cannot open file '" + std::string(c.name) +
+                                              "': it is a FIFO (named pipe); remove it or run "
+                                              "elsewhere"),
+                .files = {{"BEST.OUT", "earlier best\n"}},
+                .what = what});
     if (reader) {
       EXPECT_EQ(box.read("taken"), "") << what;
     }
@@ -162,22 +161,19 @@ TEST(HostileFiles, SocketCannotBeOpened) {
   int opened = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
   int refusal = errno;
   ASSERT_LT(opened, 0);
-  RunResult r = box.run({"run1", "5"}, limited());
+  expect_run(box, {"run1", "5"}, limited(),
+             {.status = 2,
+              .out = banner() + table_heading(),
+              .report = report("fit_scan.cpp (unit = 10)",
+                               "Cannot open file 'run1.OUT': " + host::error_text(refusal))});
   ::close(fd);
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading());
-  EXPECT_EQ(normalize_report(r.err),
-            report("fit_scan.cpp (unit = 10)",
-                   "Cannot open file 'run1.OUT': " + host::error_text(refusal)));
 }
 
 TEST(HostileFiles, DeviceReadsAsEmpty) {
   Sandbox box;
   fs::create_symlink("/dev/null", box.path("run1.OUT"));
-  RunResult r = box.run({"run1", "5"}, limited());
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + table_heading() + screen_tail("  5.00    ", 0));
-  EXPECT_FALSE(box.exists("BEST.OUT"));
+  expect_run(box, {"run1", "5"}, limited(),
+             {.out = no_fit_screen(), .files = {{"BEST.OUT", kAbsent}}});
 }
 
 }  // namespace

@@ -10,10 +10,12 @@
 #include "harness.hpp"
 #include "results_file.hpp"
 #include "robust_support.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
 
+// The screen after the banner and the prompts of a run on one fit.
 std::string fit_screen(const std::string& percent_field = "  5.00    ") {
   return table_heading() + table_line(1, true, k12_5, k12_5) + screen_tail(percent_field, 1);
 }
@@ -41,16 +43,11 @@ TEST(HostileArguments, EmptyBlankAndExtraWords) {
     Sandbox box;
     log_commands(box);
     box.write("run1.OUT", Results().section("12.5").text());
-    RunOptions options;
-    options.input = c.input;
-    options.path = box.path("bin").string();
-    RunResult r = box.run(c.args, options);
-    std::string words = std::to_string(c.args.size()) + " words";
-    EXPECT_EQ(r.status, 0) << words << r.err;
-    EXPECT_EQ(r.out, banner() + c.screen) << words;
-    EXPECT_EQ(r.err, "") << words;
-    EXPECT_EQ(box.read("commands.log"), kFixedCommands) << words;
-    EXPECT_FALSE(box.exists("pwned")) << words;
+    expect_run(box, c.args, RunOptions{.input = c.input, .path = box.path("bin").string()},
+               {.out = banner() + c.screen,
+                .err = "",
+                .files = {{"commands.log", kFixedCommands}, {"pwned", kAbsent}},
+                .what = std::to_string(c.args.size()) + " words"});
   }
 }
 
@@ -80,9 +77,7 @@ TEST(HostileNames, LongNamesAsTheFirstArgument) {
   for (const LongName& c : long_names()) {
     Sandbox box;
     box.write(c.file, Results().section("12.5").text());
-    RunResult r = box.run({c.given, "5"}, "\n");
-    EXPECT_EQ(r.status, 0) << c.what << r.err;
-    EXPECT_EQ(r.out, banner() + fit_screen()) << c.what;
+    expect_run(box, {c.given, "5"}, "\n", {.out = one_fit_screen(), .what = c.what});
   }
 }
 
@@ -91,9 +86,8 @@ TEST(HostileNames, LongNamesTyped) {
   for (const LongName& c : long_names()) {
     Sandbox box;
     box.write(c.file, Results().section("12.5").text());
-    RunResult r = box.run({}, c.given + "\n5\n\n");
-    EXPECT_EQ(r.status, 0) << c.what << r.err;
-    EXPECT_EQ(r.out, banner() + kNamePrompt + kPercentPrompt + fit_screen()) << c.what;
+    expect_run(box, {}, c.given + "\n5\n\n",
+               {.out = banner() + kNamePrompt + kPercentPrompt + fit_screen(), .what = c.what});
   }
 }
 
@@ -101,18 +95,16 @@ TEST(HostileNames, MissingLongNameShowsTheCutName) {
   std::string a300(300, 'z');
   Sandbox box;
   box.write("run1.OUT", Results().section("12.5").text());
-  RunResult r = box.run({a300, "5"}, "run1\n5\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            banner() + missing(std::string(32, 'z')) + kNamePrompt + kPercentPrompt + fit_screen());
+  expect_run(box, {a300, "5"}, "run1\n5\n\n",
+             {.out = banner() + missing(std::string(32, 'z')) + kNamePrompt + kPercentPrompt +
+                     fit_screen()});
 }
 
 TEST(HostileNames, MegabyteNameLine) {
   Sandbox box;
   box.write(std::string(32, 'n'), Results().section("12.5").text());
-  RunResult r = box.run({}, std::string(1 << 20, 'n') + "\n5\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + kNamePrompt + kPercentPrompt + fit_screen());
+  expect_run(box, {}, std::string(1 << 20, 'n') + "\n5\n\n",
+             {.out = banner() + kNamePrompt + kPercentPrompt + fit_screen()});
 }
 
 const std::vector<std::string> kShellNames = {
@@ -141,19 +133,17 @@ TEST(HostileNames, ShellTextInNamesNeverReachesTheShell) {
       log_commands(box);
       std::string text = Results().section("12.5").text();
       box.write(name + ".OUT", text);
-      RunOptions options;
-      options.path = box.path("bin").string();
-      options.input = typed ? name + "\n5\n\n" : "\n";
-      RunResult r = box.run(
-          typed ? std::vector<std::string>{} : std::vector<std::string>{name, "5"}, options);
       std::string prompts = typed ? kNamePrompt + kPercentPrompt : "";
-      EXPECT_EQ(r.status, 0) << name << r.err;
-      EXPECT_EQ(r.out, banner() + prompts + fit_screen()) << name;
-      EXPECT_EQ(r.err, "") << name;
-      EXPECT_EQ(box.read("commands.log"), kFixedCommands) << name;
-      EXPECT_FALSE(box.exists("pwned")) << name;
-      EXPECT_EQ(box.read(name + ".OUT"), text) << name;
-      EXPECT_EQ(box.read("BEST.OUT"), records(text)) << name;
+      expect_run(
+          box, typed ? std::vector<std::string>{} : std::vector<std::string>{name, "5"},
+          RunOptions{.input = typed ? name + "\n5\n\n" : "\n", .path = box.path("bin").string()},
+          {.out = banner() + prompts + fit_screen(),
+           .err = "",
+           .files = {{"commands.log", kFixedCommands},
+                     {"pwned", kAbsent},
+                     {name + ".OUT", text},
+                     {"BEST.OUT", records(text)}},
+           .what = name});
     }
   }
 }
@@ -185,16 +175,15 @@ TEST(HostileNames, ResultsFileThatIsBestIsRefused) {
     box.write("BEST.OUT", r.text());
     box.write("WexlaP.OUT", "earlier summary\n");
     c.make(box);
-    RunResult run = box.run({c.argument, "5"}, "\n");
-    EXPECT_EQ(run.status, 2) << c.what;
-    EXPECT_EQ(run.out, banner() + table_heading()) << c.what;
-    EXPECT_EQ(normalize_report(run.err),
-              report("capture.cpp (unit = 11)",
-                     "Cannot open file 'BEST.OUT': it is the results file being read"))
-        << c.what;
-    EXPECT_EQ(box.read("BEST.OUT"), r.text()) << c.what;
-    EXPECT_EQ(box.read("WexlaP.OUT"), "earlier summary\n") << c.what;
-    EXPECT_FALSE(box.exists("temp.OUT")) << c.what;
+    expect_run(box, {c.argument, "5"}, "\n",
+               {.status = 2,
+                .out = banner() + table_heading(),
+                .report = report("capture.cpp (unit = 11)",
+                                 "Cannot open file 'BEST.OUT': it is the results file being read"),
+                .files = {{"BEST.OUT", r.text()},
+                          {"WexlaP.OUT", "earlier summary\n"},
+                          {"temp.OUT", kAbsent}},
+                .what = c.what});
   }
 }
 
@@ -204,15 +193,12 @@ TEST(HostileNames, ShellTextInTheStopMessageIsOnlyPrinted) {
   Results r;
   r.header().line(kModelHeading);
   box.write("$(touch pwned).OUT", r.text());
-  RunOptions options;
-  options.path = box.path("bin").string();
-  RunResult run = box.run({"$(touch pwned)", "5"}, options);
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, banner() + table_heading() +
-                         " This file, $(touch pwned).OUT, does not appear to have resulted "
-                         "from a normal fit\n\n");
-  EXPECT_FALSE(box.exists("commands.log"));  // a stop runs no command
-  EXPECT_FALSE(box.exists("pwned"));
+  // A stop runs no command.
+  expect_run(box, {"$(touch pwned)", "5"}, RunOptions{.path = box.path("bin").string()},
+             {.out = banner() + table_heading() +
+                     " This file, $(touch pwned).OUT, does not appear to have resulted "
+                     "from a normal fit\n\n",
+              .files = {{"commands.log", kAbsent}, {"pwned", kAbsent}}});
 }
 
 }  // namespace

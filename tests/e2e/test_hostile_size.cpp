@@ -19,6 +19,7 @@
 #include "../host_facilities.hpp"
 #include "harness.hpp"
 #include "robust_support.hpp"
+#include "run_check.hpp"
 #include "sanitizer.hpp"
 
 namespace e2e {
@@ -70,11 +71,8 @@ Measured run_big(const BigCase& c, std::uint64_t size) {
   write_big(box, "big.OUT", c.start, c.fill, c.hole, size);
   if (why_no_peak_memory().empty()) record_peak_memory(box);
   box.write_script("bin/rm", "/usr/bin/wc -c < temp.OUT > scratch.size\nexec /bin/rm \"$@\"\n");
-  RunResult r = box.run({"big", "5"}, "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, banner() + table_heading() + screen_tail("  5.00    ", 0));
-  EXPECT_EQ(r.err, "");
-  EXPECT_FALSE(box.exists("temp.OUT"));
+  expect_run(box, {"big", "5"}, "\n",
+             {.out = no_fit_screen(), .err = "", .files = {{"temp.OUT", kAbsent}}, .what = c.what});
   return {recorded_peak_kib(box), std::strtoull(box.read("scratch.size").c_str(), nullptr, 10)};
 }
 

@@ -10,6 +10,7 @@
 
 #include "harness.hpp"
 #include "results_file.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
@@ -20,7 +21,7 @@ std::string three_fits() {
 
 // The screen of `wexla run1 5` on three_fits() without the tail.
 std::string table_of_three_fits() {
-  return banner() + table_heading() + table_line(1, true, "   12.5000    ", "   12.5000    ") +
+  return banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
          table_line(2, true, "   10.2500    ", "   10.2500    ") +
          table_line(3, false, "   11.0000    ", "   10.2500    ") +
          "\n WSS within   5.00    % of best     1\n";
@@ -44,10 +45,8 @@ class RefusedCommandLine : public testing::TestWithParam<Refused> {};
 TEST_P(RefusedCommandLine, OneLineStatus64AndNothingElse) {
   Sandbox box;
   box.write("run1.OUT", three_fits());
-  RunResult r = box.run(GetParam().args, "run1\n5\n\n");
-  EXPECT_EQ(r.status, 64);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, GetParam().line + "\n");
+  expect_run(box, GetParam().args, "run1\n5\n\n",
+             {.status = 64, .out = "", .err = GetParam().line + "\n"});
   EXPECT_TRUE(wrote_nothing(box));
 }
 
@@ -101,12 +100,12 @@ TEST(Batch, NoPromptNoEditorNoWait) {
   for (const Case& c : cases) {
     Sandbox box;
     box.write("run1.OUT", three_fits());
-    RunResult r = box.run({"--batch", "run1", "5"}, c.options);
-    EXPECT_EQ(r.status, 0) << c.what << ": " << r.err;
-    EXPECT_EQ(r.out, table_of_three_fits()) << c.what;
-    EXPECT_EQ(r.err, "") << c.what;
-    EXPECT_FALSE(box.exists("bbedit.args")) << c.what << ": the editor ran";
-    EXPECT_FALSE(box.exists("temp.OUT")) << c.what;
+    // bbedit.args would show that the editor ran.
+    expect_run(box, {"--batch", "run1", "5"}, c.options,
+               {.out = table_of_three_fits(),
+                .err = "",
+                .files = {{"bbedit.args", kAbsent}, {"temp.OUT", kAbsent}},
+                .what = c.what});
 
     Sandbox plain;
     plain.write("run1.OUT", three_fits());
@@ -120,12 +119,11 @@ TEST(Batch, NoPromptNoEditorNoWait) {
 
 TEST(Batch, MissingResultsFileIsStatus66) {
   Sandbox box;
-  RunResult r = box.run({"--batch", "--json=run.json", "run1", "5"}, "run1\n5\n\n");
-  EXPECT_EQ(r.status, 66);
-  EXPECT_EQ(r.out, banner());
-  EXPECT_EQ(r.err, "wexla: the results file 'run1.OUT' does not exist\n");
-  EXPECT_FALSE(box.exists("temp.OUT"));
-  EXPECT_FALSE(box.exists("WexlaP.OUT"));
+  expect_run(box, {"--batch", "--json=run.json", "run1", "5"}, "run1\n5\n\n",
+             {.status = 66,
+              .out = banner(),
+              .err = "wexla: the results file 'run1.OUT' does not exist\n",
+              .files = {{"temp.OUT", kAbsent}, {"WexlaP.OUT", kAbsent}}});
   // The document still says what happened.
   EXPECT_NE(box.read("run.json").find("\"outcome\": \"failed\""), std::string::npos);
 }
@@ -135,18 +133,15 @@ TEST(Batch, MissingResultsFileIsStatus66) {
 TEST(DocumentOnStandardOutput, ScreenMovesToStandardErrorOrNowhere) {
   Sandbox box;
   box.write("run1.OUT", three_fits());
-  RunResult r = box.run({"--json=-"}, "run1\n5\n\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.substr(0, 2), "{\n");
   // The editor's own output joins the screen there.
-  EXPECT_EQ(r.err, banner() + kNamePrompt + kPercentPrompt +
-                       table_of_three_fits().substr(banner().size()) +
-                       "bbedit ran\n\n Press return to finish\n");
-  EXPECT_EQ(box.read("bbedit.args"), "BEST.OUT\n");
-  r = box.run({"--batch", "--csv=-", "run1", "5"}, "");
-  EXPECT_EQ(r.status, 0) << r.err;
+  RunResult r = expect_run(box, {"--json=-"}, "run1\n5\n\n",
+                           {.err = banner() + kNamePrompt + kPercentPrompt +
+                                   table_of_three_fits().substr(banner().size()) +
+                                   "bbedit ran\n\n Press return to finish\n",
+                            .files = {{"bbedit.args", "BEST.OUT\n"}}});
+  EXPECT_EQ(r.out.substr(0, 2), "{\n");
+  r = expect_run(box, {"--batch", "--csv=-", "run1", "5"}, "", {.err = ""});
   EXPECT_EQ(r.out.substr(0, 40), "fit,wss,best_wss,marked,within_percent\r\n");
-  EXPECT_EQ(r.err, "");
 }
 
 // A document that can never be written is refused before anything is read
@@ -168,25 +163,24 @@ TEST(DocumentFile, TargetsThatCannotTakeADocument) {
     box.write("WexlaP.OUT", "old\n");
     std::filesystem::create_hard_link(box.path("WexlaP.OUT"), box.path("alias"));
     std::filesystem::create_symlink("elsewhere.json", box.path("link.json"));
-    RunResult r = box.run({"--batch", std::string("--json=") + c.target, "run1", "5"}, "");
-    EXPECT_EQ(r.status, 74) << c.target;
-    EXPECT_EQ(r.out, "") << c.target;
-    EXPECT_EQ(r.err,
-              std::string("wexla: cannot write a document to '") + c.target + "': " + c.why + "\n");
-    EXPECT_EQ(box.read("BEST.OUT"), "old\n") << c.target;
-    EXPECT_EQ(box.read("WexlaP.OUT"), "old\n") << c.target;
+    expect_run(box, {"--batch", std::string("--json=") + c.target, "run1", "5"}, "",
+               {.status = 74,
+                .out = "",
+                .err = std::string("wexla: cannot write a document to '") + c.target +
+                       "': " + c.why + "\n",
+                .files = {{"BEST.OUT", "old\n"}, {"WexlaP.OUT", "old\n"}},
+                .what = c.target});
   }
 }
 
 TEST(DocumentFile, MissingFolderFailsAtTheEnd) {
   Sandbox box;
   box.write("run1.OUT", three_fits());
-  RunResult r = box.run({"--batch", "--json=nowhere/run.json", "run1", "5"}, "");
-  EXPECT_EQ(r.status, 74);
-  EXPECT_EQ(r.out, table_of_three_fits());
+  RunResult r =
+      expect_run(box, {"--batch", "--json=nowhere/run.json", "run1", "5"}, "",
+                 {.status = 74, .out = table_of_three_fits(), .files = {{"BEST.OUT", kPresent}}});
   EXPECT_EQ(r.err.rfind("wexla: cannot write the JSON document to 'nowhere/run.json': ", 0), 0u)
       << r.err;
-  EXPECT_TRUE(box.exists("BEST.OUT"));
 }
 
 // The document replaces an earlier one whole, and no temporary file is left.
@@ -194,8 +188,7 @@ TEST(DocumentFile, ReplacesAnEarlierDocumentAndLeavesNoTemporaryFile) {
   Sandbox box;
   box.write("run1.OUT", three_fits());
   box.write("run.json", "an earlier document\n");
-  RunResult r = box.run({"--batch", "--json=run.json", "run1", "5"}, "");
-  EXPECT_EQ(r.status, 0) << r.err;
+  expect_run(box, {"--batch", "--json=run.json", "run1", "5"}, "", {});
   EXPECT_EQ(box.read("run.json").substr(0, 2), "{\n");
   for (const auto& entry : std::filesystem::directory_iterator(box.dir())) {
     EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();

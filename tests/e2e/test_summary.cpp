@@ -6,6 +6,7 @@
 
 #include "harness.hpp"
 #include "results_file.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
@@ -20,16 +21,15 @@ std::string summary_of(const std::string& results_text, const std::string& old =
   Sandbox box;
   box.write("run1.OUT", results_text);
   if (!old.empty()) box.write("WexlaP.OUT", old);
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
+  expect_run(box, {"run1", "5"}, "\n", {});
   return box.exists("WexlaP.OUT") ? box.read("WexlaP.OUT") : "<none>";
 }
 
 TEST(Summary, HeadingAndBlockForEveryFit) {
   Results r;
   r.section("20.25").section("12.5");
-  EXPECT_EQ(summary_of(r.text()), heading(1, "   20.2500    ") + summary_block() +
-                                      heading(2, "   12.5000    ") + summary_block());
+  EXPECT_EQ(summary_of(r.text()),
+            heading(1, k20_25) + summary_block() + heading(2, k12_5) + summary_block());
 }
 
 TEST(Summary, SeventhFitWithTwelveAndAHalf) {
@@ -37,7 +37,7 @@ TEST(Summary, SeventhFitWithTwelveAndAHalf) {
   for (int i = 0; i < 6; ++i) r.section("20.25");
   r.section("12.5");
   std::string summary = summary_of(r.text());
-  std::string expected = heading(7, "   12.5000    ");
+  std::string expected = heading(7, k12_5);
   EXPECT_NE(summary.find(expected), std::string::npos) << summary;
   EXPECT_EQ(expected.substr(expected.size() - 27), " (007) WSS =   12.5000    \n");
 }
@@ -60,7 +60,7 @@ TEST(Summary, BlockOfFiveLinesWhenTheFifthHasNoParenthesis) {
   r.header().fit("12.5", 1).line("").line("ignored");
   std::string blank38(38, ' ');
   std::string lines = summary_block(1);
-  EXPECT_EQ(summary_of(r.text()), heading(1, "   12.5000    ") + lines + blank38 + "\n");
+  EXPECT_EQ(summary_of(r.text()), heading(1, k12_5) + lines + blank38 + "\n");
 }
 
 TEST(Summary, LongLinesAreCutAtThirtyEight) {
@@ -73,8 +73,8 @@ TEST(Summary, LongLinesAreCutAtThirtyEight) {
   r.line("end");
   std::string summary = summary_of(r.text());
   std::string x38 = std::string(38, 'x') + "\n";
-  EXPECT_EQ(summary, heading(1, "   12.5000    ") + x38 + x38 + x38 + x38 + x38 +
-                         record80("end").substr(0, 38) + "\n");
+  EXPECT_EQ(summary,
+            heading(1, k12_5) + x38 + x38 + x38 + x38 + x38 + record80("end").substr(0, 38) + "\n");
 }
 
 TEST(Summary, ModelHeadingInsideABlockStartsANewHeading) {
@@ -82,10 +82,10 @@ TEST(Summary, ModelHeadingInsideABlockStartsANewHeading) {
   r.header().line(wss_line("12.5")).line(wss_line("20.25"));
   for (int i = 0; i < 6; ++i) r.line("f)");
   r.line(kModelHeading).line(kModelHeading).line("x").line("y").line("z").line("w").line("v");
-  EXPECT_EQ(summary_of(r.text()), heading(1, "   12.5000    ") + heading(2, "   20.2500    ") +
-                                      "x" + std::string(37, ' ') + "\ny" + std::string(37, ' ') +
-                                      "\nz" + std::string(37, ' ') + "\nw" + std::string(37, ' ') +
-                                      "\nv" + std::string(37, ' ') + "\n");
+  EXPECT_EQ(summary_of(r.text()), heading(1, k12_5) + heading(2, k20_25) + "x" +
+                                      std::string(37, ' ') + "\ny" + std::string(37, ' ') + "\nz" +
+                                      std::string(37, ' ') + "\nw" + std::string(37, ' ') + "\nv" +
+                                      std::string(37, ' ') + "\n");
 }
 
 TEST(Summary, OldFileIsCutAfterTheFirstRecord) {
@@ -93,7 +93,7 @@ TEST(Summary, OldFileIsCutAfterTheFirstRecord) {
   for (int i = 0; i < 10; ++i) old += "old summary record " + std::to_string(i) + "\n";
   Results r;
   r.section("12.5");
-  EXPECT_EQ(summary_of(r.text(), old), heading(1, "   12.5000    ") + summary_block());
+  EXPECT_EQ(summary_of(r.text(), old), heading(1, k12_5) + summary_block());
 }
 
 TEST(Summary, NoModelHeadingKeepsAnOldFile) {
@@ -108,24 +108,18 @@ TEST(Summary, StopKeepsTheRecordsWrittenSoFar) {
   Results r;
   r.header().fit("12.5").line("x").line(kModelHeading);
   box.write("run1.OUT", r.text());
-  RunResult run = box.run({"run1", "5"}, "");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(box.read("WexlaP.OUT"), heading(1, "   12.5000    ") + summary_block());
+  expect_run(box, {"run1", "5"}, "",
+             {.files = {{"WexlaP.OUT", heading(1, k12_5) + summary_block()}}});
 }
 
 TEST(Summary, StandardErrorOnTheSummaryFileIsRefused) {
   Sandbox box;
   box.write("run1.OUT", Results().section("12.5").text());
   box.write("WexlaP.OUT", "old\n");
-  RunOptions options;
-  options.input = "\n";
-  options.stderr_file = "WexlaP.OUT";
-  RunResult r = box.run({"run1", "5"}, options);
-  EXPECT_EQ(r.status, 2);
+  expect_run(box, {"run1", "5"}, RunOptions{.input = "\n", .stderr_file = "WexlaP.OUT"},
+             {.status = 2});
   EXPECT_EQ(normalize_report(box.read("WexlaP.OUT")),
-            "old\nAt line # of file summary.cpp\n"
-            "Wexla run-time error: Cannot change STATUS parameter in OPEN statement\n\n"
-            "Error termination. Backtrace:\n");
+            "old\n" + report("summary.cpp", "Cannot change STATUS parameter in OPEN statement"));
 }
 
 }  // namespace

@@ -12,13 +12,16 @@
 namespace e2e {
 namespace {
 
+// An error stream, and whether the check must accept it.
+struct Case {
+  const char* what;
+  std::string err;
+  bool accepted;
+};
+
 TEST(ToolMessages, ToolReportedAcceptsEveryWordingOfTheSameFault) {
   const std::string denied = std::strerror(EACCES);
-  struct Case {
-    const char* what;
-    std::string err;
-    bool reported;
-  } cases[] = {
+  const Case cases[] = {
       {"GNU", "cp: cannot create regular file 'BEST.OUT': " + denied + "\n", true},
       {"BSD", "cp: BEST.OUT: " + denied + "\n", true},
       {"BusyBox", "cp: can't create 'BEST.OUT': " + denied + "\n", true},
@@ -31,16 +34,12 @@ TEST(ToolMessages, ToolReportedAcceptsEveryWordingOfTheSameFault) {
       {"nothing", "", false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(tool_reported(c.err, "cp", "BEST.OUT", EACCES), c.reported) << c.what;
+    EXPECT_EQ(tool_reported(c.err, "cp", "BEST.OUT", EACCES), c.accepted) << c.what;
   }
 }
 
 TEST(ToolMessages, ShellReportedMissingAcceptsEveryShell) {
-  struct Case {
-    const char* what;
-    const char* err;
-    bool reported;
-  } cases[] = {
+  const Case cases[] = {
       {"dash", "sh: 1: cp: not found\n", true},
       {"bash", "sh: cp: command not found\n", true},
       {"zsh", "zsh:1: command not found: cp\n", true},
@@ -48,17 +47,13 @@ TEST(ToolMessages, ShellReportedMissingAcceptsEveryShell) {
       {"found but failed", "cp: missing file operand\n", false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(shell_reported_missing(c.err, "cp"), c.reported) << c.what;
+    EXPECT_EQ(shell_reported_missing(c.err, "cp"), c.accepted) << c.what;
   }
 }
 
 TEST(ToolMessages, ShellReportedNotRunNamesTheCommandAndTheError) {
   const std::string denied = std::strerror(EACCES);
-  struct Case {
-    const char* what;
-    std::string err;
-    bool reported;
-  } cases[] = {
+  const Case cases[] = {
       {"dash", "sh: 1: cp: " + denied + "\n", true},
       {"bash", "sh: line 1: /x/bin/cp: " + denied + "\n", true},
       {"another command", "sh: 1: rm: " + denied + "\n", false},
@@ -66,17 +61,13 @@ TEST(ToolMessages, ShellReportedNotRunNamesTheCommandAndTheError) {
       {"nothing", "", false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(shell_reported_not_run(c.err, "cp", EACCES), c.reported) << c.what;
+    EXPECT_EQ(shell_reported_not_run(c.err, "cp", EACCES), c.accepted) << c.what;
   }
 }
 
 TEST(ToolMessages, AtMostASignalNoteAllowsOneLineNamingTheSignal) {
   const std::string term = ::strsignal(SIGTERM);
-  struct Case {
-    const char* what;
-    std::string err;
-    bool accepted;
-  } cases[] = {
+  const Case cases[] = {
       {"silence", "", true},
       {"the name alone", term + "\n", true},
       {"with the command", "sh: line 1: 42 " + term + "  cp temp.OUT BEST.OUT\n", true},

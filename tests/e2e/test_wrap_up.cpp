@@ -7,6 +7,7 @@
 
 #include "harness.hpp"
 #include "results_file.hpp"
+#include "run_check.hpp"
 
 namespace e2e {
 namespace {
@@ -16,8 +17,7 @@ std::string count_line(const std::vector<std::string>& all_wss, const std::strin
   Results r;
   for (const std::string& w : all_wss) r.section(w);
   box.write("run1.OUT", r.text());
-  RunResult run = box.run({"run1", percent}, "\n");
-  EXPECT_EQ(run.status, 0) << run.err;
+  RunResult run = expect_run(box, {"run1", percent}, "\n", {});
   std::size_t at = run.out.find("\n WSS within");
   return at == std::string::npos ? run.out
                                  : run.out.substr(at + 1, run.out.find('\n', at + 1) - at);
@@ -56,36 +56,30 @@ TEST(WrapUp, CommandsRunInOrderAndTheScratchFileGoes) {
   box.write_script("bin/cp", "echo \"cp $*\" >> commands.log; exec /bin/cp \"$@\"\n");
   box.write_script("bin/rm", "echo \"rm $*\" >> commands.log; exec /bin/rm \"$@\"\n");
   box.write_script("bin/bbedit", "echo \"bbedit $*\" >> commands.log\n");
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(box.read("commands.log"), "cp temp.OUT BEST.OUT\nrm temp.OUT\nbbedit BEST.OUT\n");
-  EXPECT_FALSE(box.exists("temp.OUT"));
+  expect_run(box, {"run1", "5"}, "\n",
+             {.files = {{"commands.log", "cp temp.OUT BEST.OUT\nrm temp.OUT\nbbedit BEST.OUT\n"},
+                        {"temp.OUT", kAbsent}}});
 }
 
 TEST(WrapUp, MissingEditorDoesNotStopTheRun) {
   Sandbox box;
   box.write("run1.OUT", Results().section("12.5").text());
   std::filesystem::remove(box.path("bin/bbedit"));
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0);
+  RunResult r = expect_run(box, {"run1", "5"}, "\n",
+                           {.out = banner() + table_heading() + table_line(1, true, k12_5, k12_5) +
+                                   "\n WSS within   5.00    % of best     1\n\n Press return to "
+                                   "finish\n"});
   EXPECT_NE(r.err.find("bbedit"), std::string::npos);  // the shell's own message
-  EXPECT_EQ(r.out, banner() + table_heading() +
-                       table_line(1, true, "   12.5000    ", "   12.5000    ") +
-                       "\n WSS within   5.00    % of best     1\n\n Press return to finish\n");
 }
 
 TEST(WrapUp, EndOfInputAtTheFinalPrompt) {
   Sandbox box;
   box.write("run1.OUT", Results().section("12.5").text());
-  RunResult r = box.run({"run1", "5"}, "");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, banner() + table_heading() +
-                       table_line(1, true, "   12.5000    ", "   12.5000    ") +
-                       screen_tail("  5.00    ", 1));
-  EXPECT_EQ(normalize_report(r.err),
-            "At line # of file wrap_up.cpp (unit = 5, file = 'stdin')\n"
-            "Wexla run-time error: End of file\n\nError termination. Backtrace:\n");
-  EXPECT_TRUE(box.exists("BEST.OUT"));
+  expect_run(box, {"run1", "5"}, "",
+             {.status = 2,
+              .out = one_fit_screen(),
+              .report = report("wrap_up.cpp (unit = 5, file = 'stdin')", "End of file"),
+              .files = {{"BEST.OUT", kPresent}}});
 }
 
 TEST(WrapUp, HundredFitsInSeveralSections) {
@@ -105,8 +99,7 @@ TEST(WrapUp, HundredFitsInSeveralSections) {
     if (s == 5) best_section = section;
   }
   box.write("run1.OUT", all.text());
-  RunResult r = box.run({"run1", "5"}, "\n");
-  EXPECT_EQ(r.status, 0) << r.err;
+  RunResult r = expect_run(box, {"run1", "5"}, "\n", {});
   EXPECT_EQ(box.read("BEST.OUT"), records(best_section.text()));
   std::string wexlap = box.read("WexlaP.OUT");
   EXPECT_NE(wexlap.find(kModelHeading + " (057) WSS =   1.25000    \n"), std::string::npos);

@@ -1,8 +1,10 @@
-// A private scratch folder and whole-file reads and writes for tests.
+// A private scratch folder, whole-file reads and writes, and file sizes for
+// tests.
 #include "scratch_folder.hpp"
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,6 +44,11 @@ void ScratchFolder::write(const std::string& name, std::string_view content) con
 
 std::string ScratchFolder::read(const std::string& name, bool* exists) const {
   return read_file(path(name).string(), exists);
+}
+
+long size_on_disk(const ScratchFolder& dir, const std::string& name) {
+  struct stat st {};
+  return ::stat(dir.path(name).c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
 void write_file(const std::string& path, std::string_view bytes) {

@@ -30,6 +30,10 @@ class ScratchFolder {
   std::filesystem::path dir_;
 };
 
+// The size of the folder's file `name` as the system has it (what was
+// written to it so far, not what waits in a buffer); -1 where there is none.
+long size_on_disk(const ScratchFolder& dir, const std::string& name);
+
 // Creates or truncates `path` and writes `bytes` to it.
 void write_file(const std::string& path, std::string_view bytes);
 // The whole file; empty when there is none, and then `exists` is false.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cfenv>
+#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -68,6 +69,16 @@ TEST(FailureDeathTest, StopWritesTheNoteOnlyForRaisedFlags) {
         stop_run();
       },
       testing::ExitedWithCode(0), "^$");
+}
+
+TEST(FailureReportDeathTest, TheReportIsRememberedWithoutEndingTheRun) {
+  EXPECT_EXIT(
+      {
+        if (failure_reported()) std::_Exit(4);
+        write_failure_report(Where::current(), {7, {}}, "first");
+        std::_Exit(failure_reported() ? 3 : 5);
+      },
+      testing::ExitedWithCode(3), "\\(unit = 7\\)\nWexla run-time error: first\n");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // output file at every point, the same positions, and the same writes (a
 // tiny output buffer makes every flush point show in the file's size).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <random>
@@ -29,11 +28,6 @@ constexpr int kPlainOut = 33;
 constexpr char kWatched = 'P';
 
 using Line = std::string;  // 80 characters
-
-long size_on_disk(const ScratchFolder& dir, const std::string& name) {
-  struct stat st {};
-  return ::stat(dir.path(name).c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
-}
 
 // One line by the statements, as the scan reads and copies it; false at the
 // end of the file.

@@ -177,5 +177,26 @@ TEST(RecordRead, InMemoryRecordSkipsAndTakesFields) {
   EXPECT_EQ(word.view(), ",\ncd");
 }
 
+TEST(MemoryRecords, SinkAndSourceStopAtTheEndOfTheRecord) {
+  char record[4];
+  MemorySink sink{record, sizeof record};
+  EXPECT_FALSE(put(sink, "ab", 2));
+  EXPECT_EQ(put(sink, "xyz", 3).trouble, Trouble::end_of_record);
+  EXPECT_EQ(put_blanks(sink, 3).trouble, Trouble::end_of_record);
+  EXPECT_EQ(next_record(sink).trouble, Trouble::end_of_record);
+  EXPECT_FALSE(finish(sink, false));
+  EXPECT_EQ(std::string(record, 4), "ab  ");
+
+  const char text[] = "12\n45";
+  MemorySource source{text, 5};
+  char field[8] = {};
+  std::size_t got = 99;
+  EXPECT_FALSE(take(source, field, 3, true, got));  // a line feed is an ordinary byte here
+  EXPECT_EQ(got, 3u);
+  EXPECT_EQ(std::string(field, 3), "12\n");
+  EXPECT_EQ(take(source, field, 3, false, got).trouble, Trouble::end_of_record);
+  EXPECT_EQ(next_record(source).trouble, Trouble::end_of_record);
+}
+
 }  // namespace
 }  // namespace wexla

@@ -4,7 +4,6 @@
 // the position reached and, for writes, what is on disk after every record
 // (with tiny buffers, so that every flush and cut must fall at the same point).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <random>
@@ -36,11 +35,6 @@ void walked_write(int unit, std::string_view text) {
   WriteStatement<ConnectionSink> s = begin_write(unit, kWholeRecord);
   write_text(s, text);
   end_write(s);
-}
-
-long size_on_disk(const ScratchFolder& dir, const std::string& name) {
-  struct stat st {};
-  return ::stat(dir.path(name).c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
 // Reads the whole content both ways into targets of `width` characters.

@@ -1,8 +1,10 @@
-// What the unit tests share: a connection on a scratch file, and reading
-// back what a test wrote.
+// What the unit tests share: a connection on a scratch file, one whose
+// writes are refused, and a fresh connection table for every test.
 #include "unit_support.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "textio/connections/connection_table.hpp"
 #include "textio/files/closing.hpp"
@@ -15,6 +17,15 @@ void open_with_content(const ScratchFolder& dir, int number, const std::string& 
   // The same file again would be left as it stands: it is connected afresh.
   close_connection(number);
   open_connection(number, dir.path("input.txt").string(), OpenStatus::old_file);
+}
+
+Connection& open_on_full_disk(int number, const ScratchFolder& dir, const std::string& name) {
+  open_connection(number, dir.path(name).string(), OpenStatus::unknown);
+  Connection& c = *find_connection(number);
+  int full = ::open("/dev/full", O_WRONLY);
+  ::dup2(full, c.descriptor);
+  ::close(full);
+  return c;
 }
 
 namespace {

@@ -1,10 +1,15 @@
-// Helpers for tests that need a file connection: a scratch folder and a
-// connection opened on a file with given content.
+// Helpers for tests that need a file connection: a scratch folder, a
+// connection opened on a file with given content, and one whose writes are
+// refused.
 #pragma once
 
 #include <string>
 
 #include "scratch_folder.hpp"
+
+namespace wexla {
+struct Connection;
+}
 
 namespace wexla::testing_support {
 
@@ -13,5 +18,11 @@ using test_support::ScratchFolder;
 // Writes `content` to a file and connects it afresh on `number` as an
 // existing file. (Every test starts with the connections of a fresh run.)
 void open_with_content(const ScratchFolder& dir, int number, const std::string& content);
+
+// Opens a buffered connection `number` on the folder's file `name` and
+// points its descriptor at /dev/full, so that its writes are refused as on
+// a full disk. Tests calling it begin with
+// SKIP_WHEN(host::why_no_full_device()).
+Connection& open_on_full_disk(int number, const ScratchFolder& dir, const std::string& name);
 
 }  // namespace wexla::testing_support
