@@ -1,220 +1,154 @@
-// The whole program over a random results file: run in a scratch folder with
-// a fake `bbedit` first on PATH and a Return waiting on standard input, in a
-// forked child that calls the program's entry routine. A plain model of the
-// scan (line window, keys, WSS field, best fit, summary) predicts the exit
-// status, the screen and every file the run leaves.
+// The whole program over a random results file: the input's first bytes
+// choose the command line (options, their form and order, a refused line)
+// and the surroundings (a copy that fails, an earlier run's files, the
+// percentage, a file-size limit); the rest is the results file. The run
+// takes place in this process: the program's entry routine is called in a
+// scratch folder with a Return waiting on standard input, and the
+// connection table holds the stand-in shell and an end of the process that
+// unwinds back here (a fork per run costs more than the run itself). The model (scan_model.hpp)
+// predicts the exit status, the screen, every file, the shell commands and the JSON and CSV
+// documents, which are read back here.
+#include <dirent.h>
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <bit>
+#include <cerrno>
 #include <cfenv>
-#include <csignal>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/banner.hpp"
 #include "app/run.hpp"
 #include "checks.hpp"
-#include "line_model.hpp"
-#include "real_oracle.hpp"
+#include "csv_reader.hpp"
+#include "json_reader.hpp"
+#include "scan_model.hpp"
 #include "scratch.hpp"
+#include "stand_in_shell.hpp"
 #include "textio/connections/connection_table.hpp"
 #include "textio/ending/end_run.hpp"
-#include "textio/numbers/write_number.hpp"
-#include "textio/records/format.hpp"
 
-#if WEXLA_FUZZ_COVERAGE
-// libFuzzer's coverage counters; a forked run hands its own back.
-extern "C" std::uint8_t __start___sancov_cntrs[];
-extern "C" std::uint8_t __stop___sancov_cntrs[];
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define WEXLA_SANITIZER_REPORTS 1
+#endif
+#endif
+#if WEXLA_SANITIZER_REPORTS
+#include <sanitizer/common_interface_defs.h>
 #endif
 
 namespace wexla::fuzz {
 namespace {
 
 constexpr std::size_t kLine = 80;
-constexpr int kChildSeconds = 20;
-const char* const kFiles[] = {"r.OUT",      "temp.OUT",   "BEST.OUT",
-                              "WexlaP.OUT", "stdout.txt", "stderr.txt"};
-
-struct Expected {
-  enum Outcome { normal, stop, failure } outcome = normal;
-  std::string screen;
-  std::string summary;
-  std::string scratch;              // temp.OUT after a stop or failure
-  std::optional<std::string> best;  // BEST.OUT, when a copy was made
-};
+// A failure report with its backtrace and the documents stay below this, so
+// that a file-size limit above the model's largest file by this much
+// cannot bite.
+constexpr long kLimitMargin = 16384;
 
 bool has(std::string_view text, std::string_view key) {
   return text.find(key) != std::string_view::npos;
 }
 
-std::string general(float value, int w, int d) {
-  char field[kNumberFieldLimit];
-  get_float_string(field, w, d, value);
-  return {field, static_cast<std::size_t>(w)};
+// The program ends by calling the table's end_process; here that unwinds
+// back to the check with the status, so that the run's own objects are
+// destroyed as they would be at any return.
+struct RunEnded {
+  int status;
+};
+
+[[noreturn]] void unwind_to_check(int status) {
+  throw RunEnded{status};
 }
 
-std::string decimal(std::int32_t value, int w, int m) {
-  char field[kNumberFieldLimit];
-  write_decimal(field, w, m, value);
-  return {field, static_cast<std::size_t>(w)};
-}
-
-std::string trimmed(const std::string& line) {
-  std::size_t end = line.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : line.substr(0, end + 1);
-}
-
-Expected model_run(std::string_view results) {
-  Expected e;
-  e.screen = "\n" WEXLA_BANNER_TEXT "\n\n";
-  e.screen += "           n             WSS       Best WSS\n";
-  std::array<std::string, 9> window;
-  window.fill(std::string(kLine, ' '));
-  // The summary's state: 0 idle, 1 heading due, 2 to 5 the four lines
-  // after the heading, 6 parameter lines while they hold a ")".
-  std::int32_t fit_number = 1, summary_state = 0, heading_number = 1;
-  bool scratch_holds_best = false;
-  float best_wss = 1e30f, fit_wss = 0.0f;
-  std::vector<float> all_fit_wss;
-  std::string section;
-  std::size_t at = 0;
-  for (;;) {
-    ModelRead r = model_read(results, at, kLine, false);
-    if (r.end_of_file) break;
-    at = r.next;
-    std::string line = r.field;
-    line.resize(kLine, ' ');
-    std::rotate(window.rbegin(), window.rbegin() + 1, window.rend());
-    window[0] = line;
-    if (has(line, "FINAL OUTPUT FROM Kalvor") && !has(window[2], "MAE  =")) {
-      if (scratch_holds_best) e.best = section;
-      scratch_holds_best = false;
-      section.clear();
-    }
-    section += line + '\n';
-    if (has(line, "Model and Parameter Definition")) {
-      if (!has(window[8], "Final WSS")) {
-        e.screen += " This file, r.OUT, does not appear to have resulted from a normal fit\n\n";
-        e.outcome = Expected::stop;
-        break;
-      }
-      summary_state = 1;
-      OracleReal field = oracle_read_real(std::string_view(window[8]).substr(13, 14), 0);
-      if (!field.accepted) {
-        e.outcome = Expected::failure;
-        break;
-      }
-      fit_wss = std::bit_cast<float>(field.bits);
-      bool marked = true;
-      if (fit_wss < best_wss) {
-        best_wss = fit_wss;
-        scratch_holds_best = true;
-      } else if (!scratch_holds_best) {
-        marked = false;
-      }
-      e.screen += " The WSS(" + decimal(fit_number, 3, -1) + (marked ? "*) is " : " ) is ") +
-                  general(fit_wss, 14, 6) + "," + general(best_wss, 14, 6) + "\n";
-      all_fit_wss.push_back(fit_wss);
-      ++fit_number;
-    }
-    if (summary_state == 1) {
-      e.summary += trimmed(line) + " (" + decimal(heading_number, 3, 3) +
-                   ") WSS =" + general(fit_wss, 14, 6) + "\n";
-      ++heading_number;
-      summary_state = 2;
-    } else if (summary_state > 1) {
-      e.summary += line.substr(0, 38) + "\n";
-      if (summary_state < 6) {
-        ++summary_state;
-      } else if (!has(line, ")")) {
-        summary_state = 0;
-      }
-    }
-  }
-  if (e.outcome != Expected::normal) {
-    e.scratch = section;
-    return e;
-  }
-  if (scratch_holds_best) e.best = section;
-  float window_percent = 5.0f;
-  float threshold = (window_percent / 100.0f + 1.0f) * best_wss;
-  std::int32_t count = 0;
-  for (float v : all_fit_wss) count += v < threshold ? 1 : 0;
-  e.screen += "\n WSS within " + general(window_percent, 10, 3) + "% of best " +
-              decimal(count, 5, -1) + "\n";
-  e.screen += "\n Press return to finish\n";
-  return e;
-}
-
-#if WEXLA_FUZZ_COVERAGE
-std::uint8_t* shared_counters() {
-  static std::uint8_t* map = static_cast<std::uint8_t*>(
-      ::mmap(nullptr, static_cast<std::size_t>(__stop___sancov_cntrs - __start___sancov_cntrs),
-             PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-  return map;
-}
-#endif
-
-// The child ends through exit(); its status must reach the parent as it is,
-// past libFuzzer's own exit handler, which treats any exit as a crash.
-void child_exit(int status, void*) {
-#if WEXLA_FUZZ_COVERAGE
-  std::memcpy(shared_counters(), __start___sancov_cntrs,
-              static_cast<std::size_t>(__stop___sancov_cntrs - __start___sancov_cntrs));
-#endif
-  ::_exit(status);
-}
-
-void redirect(const std::string& path, int fd, int flags) {
-  int opened = ::open(path.c_str(), flags, 0644);
-  if (opened < 0 || ::dup2(opened, fd) < 0) ::_exit(120);
+void redirect(const char* path, int fd, int flags) {
+  int opened = ::open(path, flags | O_CLOEXEC, 0644);
+  if (opened < 0 || ::dup2(opened, fd) < 0) std::abort();
   ::close(opened);
 }
 
-// Runs the program in `dir`; returns the wait status.
-int run_program(const std::string& dir) {
-#if WEXLA_FUZZ_COVERAGE
-  std::size_t counters = static_cast<std::size_t>(__stop___sancov_cntrs - __start___sancov_cntrs);
-  std::memset(shared_counters(), 0, counters);
+// The checking process's own folder, and its standard error for sanitizer
+// reports while descriptor 2 is the run's.
+struct Home {
+  int folder = -1;
+  int streams[3] = {-1, -1, -1};
+};
+
+const Home& home() {
+  static const Home h = [] {
+    Home made;
+    made.folder = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int fd = 0; fd < 3; ++fd) made.streams[fd] = ::fcntl(fd, F_DUPFD_CLOEXEC, 10);
+    if (made.folder < 0 || made.streams[2] < 0) std::abort();
+#if WEXLA_SANITIZER_REPORTS
+    __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(made.streams[2])));
 #endif
-  std::string path = dir + "/bin:/usr/bin:/bin";
-  pid_t pid = ::fork();
-  if (pid < 0) std::abort();
-  if (pid == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(121);
-    redirect("stdin.txt", 0, O_RDONLY);
-    redirect("stdout.txt", 1, O_WRONLY | O_CREAT | O_TRUNC);
-    redirect("stderr.txt", 2, O_WRONLY | O_CREAT | O_TRUNC);
-    ::setenv("PATH", path.c_str(), 1);
-    // libFuzzer's alarm handler would let a hung child run on.
-    ::signal(SIGALRM, SIG_DFL);
-    ::alarm(kChildSeconds);
-    std::feclearexcept(FE_ALL_EXCEPT);
-    std::fesetround(FE_TONEAREST);
-    ::on_exit(child_exit, nullptr);
-    char results[] = "r", percent[] = "5";
-    char* arguments[] = {results, percent};
-    ::wexla::end_run(::wexla::run(arguments));
+    return made;
+  }();
+  return h;
+}
+
+// Runs the program in `dir`, in this process, and returns its exit status.
+// The run has the folder, descriptors 0 to 2 and a fresh connection table
+// to itself, the stand-in shell, and the file-size limit the input asks
+// for; all are given back afterwards.
+int run_program(const std::string& dir, const RunConfig& config) {
+  const Home& h = home();
+  CommandLog& log = command_log();
+  log.count = 0;
+  log.failing_copy = config.failing_copy;
+  log.fault = config.fault;
+  std::vector<char*> arguments;
+  for (const std::string& a : config.arguments) arguments.push_back(const_cast<char*>(a.c_str()));
+
+  std::fflush(nullptr);
+  if (::chdir(dir.c_str()) != 0) std::abort();
+  redirect("stdin.txt", 0, O_RDONLY);
+  redirect("stdout.txt", 1, O_WRONLY | O_CREAT | O_TRUNC);
+  redirect("stderr.txt", 2, O_WRONLY | O_CREAT | O_TRUNC);
+  ConnectionTable& t = connection_table();
+  (void)restart_connections();
+  // Each run takes the folder's lock afresh.
+  if (t.folder_lock >= 0) ::close(t.folder_lock);
+  t.folder_lock = -1;
+  t.run_command = stand_in_shell;
+  t.end_process = unwind_to_check;
+  struct rlimit saved_limit {};
+  ::getrlimit(RLIMIT_FSIZE, &saved_limit);
+  if (config.file_limit > 0) {
+    struct rlimit limit = saved_limit;
+    limit.rlim_cur = static_cast<rlim_t>(config.file_limit);
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) std::abort();
   }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
+  std::fenv_t fenv;
+  std::fegetenv(&fenv);
+  std::feclearexcept(FE_ALL_EXCEPT);
+  std::fesetround(FE_TONEAREST);
+
+  int status = -1;
+  try {
+    end_run(run(arguments));
+  } catch (const RunEnded& ended) {
+    status = ended.status;
   }
-#if WEXLA_FUZZ_COVERAGE
-  const std::uint8_t* child = shared_counters();
-  for (std::size_t i = 0; i < counters; ++i) {
-    __start___sancov_cntrs[i] = std::max(__start___sancov_cntrs[i], child[i]);
+
+  std::fesetenv(&fenv);
+  ::setrlimit(RLIMIT_FSIZE, &saved_limit);
+  if (t.folder_lock >= 0) ::close(t.folder_lock);
+  t.folder_lock = -1;
+  t.run_command = nullptr;
+  t.end_process = nullptr;
+  for (int fd = 0; fd < 3; ++fd) {
+    if (h.streams[fd] >= 0) ::dup2(h.streams[fd], fd);
   }
-#endif
+  if (::fchdir(h.folder) != 0) std::abort();
   return status;
 }
 
@@ -222,89 +156,342 @@ const std::string& scan_dir() {
   static const std::string dir = [] {
     std::string d = scratch_dir() + "/scan";
     ::mkdir(d.c_str(), 0755);
-    ::mkdir((d + "/bin").c_str(), 0755);
-    write_file(d + "/bin/bbedit", "#!/bin/sh\nexit 0\n");
-    ::chmod((d + "/bin/bbedit").c_str(), 0755);
     write_file(d + "/stdin.txt", "\n");
     return d;
   }();
   return dir;
 }
 
-// A failure report: locus line of an in-memory record, the reason, an empty
-// line, the backtrace heading and at least one frame.
-bool well_formed_report(const std::string& err) {
-  std::size_t first = err.find('\n');
-  if (first == std::string::npos || !err.starts_with("At line ")) return false;
-  std::string_view locus(err.data(), first);
-  if (!has(locus, " of file ") || has(locus, "(unit")) return false;
-  return err.substr(first + 1).starts_with(
-      "Wexla run-time error: Bad value during floating point read\n\n"
-      "Error termination. Backtrace:\n#0 ");
-}
-
-bool floating_point_note(const std::string& err) {
-  if (err.empty()) return true;
-  std::string_view head = "Note: The following floating-point exceptions are signalling:";
-  return err.starts_with(head) && err.find('\n') == err.size() - 1;
-}
-
-// Standard error: the failure report, at most the floating-point note at
-// the stop, and nothing at a normal end (the commands are silent).
-bool expected_stderr(Expected::Outcome outcome, const std::string& err) {
-  switch (outcome) {
-    case Expected::failure:
-      return well_formed_report(err);
-    case Expected::stop:
-      return floating_point_note(err);
-    default:
-      return err.empty();
+// Everything a run left, except the Return it reads.
+void empty_folder(const std::string& dir) {
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return;
+  while (const dirent* entry = ::readdir(d)) {
+    std::string_view name = entry->d_name;
+    if (name == "." || name == ".." || name == "stdin.txt") continue;
+    ::unlink((dir + "/" + entry->d_name).c_str());
   }
+  ::closedir(d);
 }
 
-std::string compare(const char* what, const std::string& got, const std::string& want) {
+std::vector<std::string> folder_names(const std::string& dir) {
+  std::vector<std::string> names;
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return names;
+  while (const dirent* entry = ::readdir(d)) names.emplace_back(entry->d_name);
+  ::closedir(d);
+  return names;
+}
+
+std::string compare(const char* what, const std::string& got, std::string_view want) {
   if (got == want) return {};
   std::size_t at = 0;
   while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
   std::size_t from = at < 40 ? 0 : at - 40;
   return std::string(what) + " differs at byte " + std::to_string(at) + ": " +
          shown(std::string_view(got).substr(from, 120)) + ", want " +
-         shown(std::string_view(want).substr(from, 120));
+         shown(want.substr(std::min(from, want.size()), 120));
 }
 
-}  // namespace
-
-std::string check_scan(const std::uint8_t* data, std::size_t size) {
-  std::string_view results(reinterpret_cast<const char*>(data), size);
-  const std::string& dir = scan_dir();
-  for (const char* file : kFiles) remove_file(dir + "/" + file);
-  write_file(dir + "/r.OUT", results);
-
-  int status = run_program(dir);
-  std::string out = read_file(dir + "/stdout.txt");
-  std::string err = read_file(dir + "/stderr.txt");
-  if (!WIFEXITED(status)) {
-    return "ended by signal " + std::to_string(WTERMSIG(status)) + "; stderr " +
-           shown(err.substr(0, 2000));
+// Where the failure report that starts at `at` ends: its locus line, the
+// reason, an empty line, the backtrace heading and the frame lines.
+// Returns npos when the report is not well formed or not for `reason`.
+std::size_t report_end(const std::string& err, std::size_t at, std::string_view reason) {
+  std::size_t first = err.find('\n', at);
+  if (first == std::string::npos || err.compare(at, 8, "At line ") != 0) return std::string::npos;
+  std::string_view locus(err.data() + at, first - at);
+  if (!has(locus, " of file ") || has(locus, "(unit")) return std::string::npos;
+  std::string body =
+      "Wexla run-time error: " + std::string(reason) + "\n\nError termination. Backtrace:\n";
+  if (err.compare(first + 1, body.size(), body) != 0) return std::string::npos;
+  std::size_t end = first + 1 + body.size();
+  if (err.compare(end, 3, "#0 ") != 0) return std::string::npos;
+  while (end < err.size() && err[end] == '#') {
+    std::size_t line_end = err.find('\n', end);
+    if (line_end == std::string::npos) return std::string::npos;
+    end = line_end + 1;
   }
-  int code = WEXITSTATUS(status);
-  Expected e = model_run(results);
-  int want_code = e.outcome == Expected::failure ? 2 : 0;
-  if (code != want_code) {
-    return "exit status " + std::to_string(code) + ", want " + std::to_string(want_code) +
-           "; stderr " + shown(err.substr(0, 2000));
+  return end;
+}
+
+bool floating_point_note(std::string_view err) {
+  if (err.empty()) return true;
+  std::string_view head = "Note: The following floating-point exceptions are signalling:";
+  return err.starts_with(head) && err.find('\n') == err.size() - 1;
+}
+
+// Standard error without the screen: the report, at most the
+// floating-point note at the stop, and nothing at a normal end (the
+// commands are silent).
+std::string check_stderr(const Expected& e, const std::string& err) {
+  bool good = e.outcome == Expected::failure ? report_end(err, 0, e.reason) == err.size()
+              : e.outcome == Expected::stop  ? floating_point_note(err)
+                                             : err.empty();
+  return good ? std::string() : "standard error holds " + shown(err.substr(0, 600));
+}
+
+// Standard error holding the screen, with the report or the note written
+// straight to descriptor 2 wherever the screen's pending text stood.
+std::string check_screen_on_stderr(const Expected& e, const std::string& err) {
+  std::string screen = err;
+  if (e.outcome == Expected::failure) {
+    std::size_t at = err.find("At line ");
+    std::size_t end = at == std::string::npos ? at : report_end(err, at, e.reason);
+    if (end == std::string::npos) return "no failure report in " + shown(err.substr(0, 2000));
+    screen = err.substr(0, at) + err.substr(end);
+  } else if (e.outcome == Expected::stop) {
+    std::size_t at = err.find("Note: ");
+    if (at != std::string::npos) {
+      std::size_t end = err.find('\n', at);
+      if (end == std::string::npos || !floating_point_note(err.substr(at, end + 1 - at)))
+        return "a bad note in " + shown(err.substr(0, 2000));
+      screen = err.substr(0, at) + err.substr(end + 1);
+    }
   }
-  if (!expected_stderr(e.outcome, err)) return "standard error holds " + shown(err.substr(0, 400));
-  if (std::string why = compare("the screen", out, e.screen); !why.empty()) return why;
+  return compare("the screen on standard error", screen, e.screen);
+}
+
+std::string hex_of(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+bool same_real(const std::string& text, float want) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  float got = std::strtof(text.c_str(), &end);
+  return *end == '\0' && std::bit_cast<std::uint32_t>(got) == std::bit_cast<std::uint32_t>(want);
+}
+
+// A real member: the shortest text of the value, or null when it is not
+// finite.
+bool real_member(const JsonValue* v, float want) {
+  if (v == nullptr) return false;
+  if (!std::isfinite(want)) return v->kind == JsonValue::null;
+  return v->kind == JsonValue::number && same_real(v->text, want);
+}
+
+bool integer_member(const JsonValue* v, long long want) {
+  return v != nullptr && v->kind == JsonValue::number && v->text == std::to_string(want);
+}
+
+bool string_member(const JsonValue* v, std::string_view want) {
+  return v != nullptr && v->kind == JsonValue::string && v->text == want;
+}
+
+// A text member and its companion: the text itself when it is UTF-8;
+// otherwise some string, and the exact bytes in "<name>_hex".
+std::string text_member(const JsonValue& object, const std::string& name, std::string_view want,
+                        std::size_t& members) {
+  const JsonValue* v = object.member(name);
+  const JsonValue* hex = object.member(name + "_hex");
+  ++members;
+  if (valid_utf8(want)) {
+    if (!string_member(v, want) || hex != nullptr) return name + " is not " + shown(want);
+    return {};
+  }
+  ++members;
+  if (v == nullptr || v->kind != JsonValue::string || !string_member(hex, hex_of(want)))
+    return name + " of bytes that are not UTF-8 is not " + shown(want);
+  return {};
+}
+
+std::string check_fit(const JsonValue& f, const ModelFit& fit, bool counted) {
+  std::string at = "fit " + std::to_string(fit.number) + ": ";
+  if (f.kind != JsonValue::object) return at + "not an object";
+  std::size_t members = 6;
+  if (!integer_member(f.member("fit"), fit.number)) return at + "wrong number";
+  if (!real_member(f.member("wss"), fit.wss)) return at + "wrong wss";
+  if (!std::isfinite(fit.wss)) {
+    if (std::string why = text_member(f, "wss_text", fit.wss_text, members); !why.empty())
+      return at + why;
+  }
+  if (!real_member(f.member("best_wss"), fit.best_wss)) return at + "wrong best_wss";
+  const JsonValue* marked = f.member("marked");
+  if (marked == nullptr || marked->kind != JsonValue::boolean || marked->truth != fit.marked)
+    return at + "wrong marked";
+  const JsonValue* within = f.member("within_percent");
+  if (within == nullptr ||
+      (counted ? within->kind != JsonValue::boolean || within->truth != fit.within
+               : within->kind != JsonValue::null))
+    return at + "wrong within_percent";
+  const JsonValue* parameters = f.member("parameters");
+  if (parameters == nullptr || parameters->kind != JsonValue::array ||
+      parameters->items.size() != fit.parameters.size())
+    return at + "wrong parameters";
+  bool all_utf8 = true;
+  for (std::size_t k = 0; k < fit.parameters.size(); ++k) {
+    const JsonValue& item = parameters->items[k];
+    if (item.kind != JsonValue::string) return at + "a parameter line is not a string";
+    if (valid_utf8(fit.parameters[k])) {
+      if (item.text != fit.parameters[k]) return at + "parameter line " + std::to_string(k);
+    } else {
+      all_utf8 = false;
+    }
+  }
+  const JsonValue* hex = f.member("parameters_hex");
+  if (!all_utf8) {
+    ++members;
+    if (hex == nullptr || hex->kind != JsonValue::array ||
+        hex->items.size() != fit.parameters.size())
+      return at + "wrong parameters_hex";
+    for (std::size_t k = 0; k < fit.parameters.size(); ++k) {
+      if (!string_member(&hex->items[k], hex_of(fit.parameters[k])))
+        return at + "parameters_hex line " + std::to_string(k);
+    }
+  } else if (hex != nullptr) {
+    return at + "parameters_hex of UTF-8 lines";
+  }
+  if (f.names.size() != members) return at + std::to_string(f.names.size()) + " members";
+  return {};
+}
+
+std::string check_json(const std::string& text, const Expected& e, const RunConfig& config) {
+  JsonValue doc;
+  if (std::string why = read_json(text, doc); !why.empty())
+    return "the JSON document does not read: " + why + " in " + shown(text.substr(0, 400));
+  if (doc.kind != JsonValue::object || doc.names.size() != 10)
+    return "the JSON document is not an object of ten members";
+  if (!string_member(doc.member("wexla"), WEXLA_PROJECT_VERSION)) return "JSON: wrong version";
+  if (!string_member(doc.member("results"), "r.OUT")) return "JSON: wrong results";
+  if (!real_member(doc.member("percent"), config.window_percent)) return "JSON: wrong percent";
+  if (!string_member(doc.member("outcome"), outcome_text(e.outcome))) return "JSON: wrong outcome";
+  if (!integer_member(doc.member("status"), e.status)) return "JSON: wrong status";
+  const JsonValue* error = doc.member("error");
+  if (e.outcome == Expected::failure ? !string_member(error, e.reason)
+                                     : error == nullptr || error->kind != JsonValue::null)
+    return "JSON: wrong error";
+  const JsonValue* fits = doc.member("fits");
+  if (fits == nullptr || fits->kind != JsonValue::array || fits->items.size() != e.fits.size())
+    return "JSON: wrong number of fits";
+  for (std::size_t k = 0; k < e.fits.size(); ++k) {
+    if (std::string why = check_fit(fits->items[k], e.fits[k], e.counted); !why.empty())
+      return "JSON: " + why;
+  }
+  const JsonValue* best = doc.member("best");
+  if (best == nullptr) return "JSON: no best";
+  if (e.best_fit == 0) {
+    if (best->kind != JsonValue::null) return "JSON: a best fit where none is";
+  } else if (best->kind != JsonValue::object || best->names.size() != 2 ||
+             !integer_member(best->member("fit"), e.best_fit) ||
+             !real_member(best->member("wss"),
+                          e.fits[static_cast<std::size_t>(e.best_fit - 1)].wss)) {
+    return "JSON: wrong best";
+  }
+  const JsonValue* within = doc.member("within_percent");
+  if (e.counted ? !integer_member(within, e.within_count)
+                : within == nullptr || within->kind != JsonValue::null)
+    return "JSON: wrong within_percent";
+  const JsonValue* files = doc.member("files");
+  if (files == nullptr || files->names.size() != 2 ||
+      !string_member(files->member("best"), "BEST.OUT") ||
+      !string_member(files->member("summary"), "WexlaP.OUT"))
+    return "JSON: wrong files";
+  return {};
+}
+
+std::string check_csv(const std::string& text, const Expected& e) {
+  std::vector<CsvRecord> rows;
+  if (std::string why = read_csv(text, rows); !why.empty())
+    return "the CSV table does not read: " + why + " in " + shown(text.substr(0, 400));
+  if (rows.size() != e.fits.size() + 1) return "CSV: " + std::to_string(rows.size()) + " records";
+  if (rows[0] != CsvRecord{"fit", "wss", "best_wss", "marked", "within_percent"})
+    return "CSV: wrong header";
+  auto real_field = [](const std::string& field, float want) {
+    return std::isfinite(want) ? same_real(field, want) : field.empty();
+  };
+  for (std::size_t k = 0; k < e.fits.size(); ++k) {
+    const ModelFit& fit = e.fits[k];
+    const CsvRecord& row = rows[k + 1];
+    std::string within = !e.counted ? "" : fit.within ? "true" : "false";
+    if (row.size() != 5 || row[0] != std::to_string(fit.number) || !real_field(row[1], fit.wss) ||
+        !real_field(row[2], fit.best_wss) || row[3] != (fit.marked ? "true" : "false") ||
+        row[4] != within)
+      return "CSV: wrong row " + std::to_string(k + 1) + ": " + shown(text.substr(0, 400));
+  }
+  return {};
+}
+
+// A file the run may have left, or the earlier run's version of it.
+std::string untouched(const std::string& path, const char* what, bool old_files,
+                      std::string_view old) {
   bool exists = false;
+  std::string got = read_file(path, &exists);
+  if (!old_files) return exists ? std::string(what) + " was written" : std::string();
+  if (!exists) return std::string(what) + " of the earlier run is gone";
+  return compare(what, got, old);
+}
+
+std::string check_document(const std::string& dir, const std::string& target, const char* name,
+                           std::string_view old, const RunConfig& config, const Expected& e,
+                           const std::string& out) {
+  bool json = name == std::string_view(kJsonFile);
+  if (target.empty() || e.outcome == Expected::usage) {
+    return untouched(dir + "/" + name, name, config.old_files, old);
+  }
+  std::string text;
+  if (target == "-") {
+    text = out;
+    if (std::string why = untouched(dir + "/" + name, name, config.old_files, old); !why.empty())
+      return why;
+  } else {
+    bool exists = false;
+    text = read_file(dir + "/" + name, &exists);
+    if (!exists) return std::string("no ") + name;
+  }
+  return json ? check_json(text, e, config) : check_csv(text, e);
+}
+
+std::string check_commands(const Expected& e, const RunConfig& config) {
+  const CommandLog& log = command_log();
+  if (log.count != e.commands.size())
+    return std::to_string(log.count) + " shell commands, want " + std::to_string(e.commands.size());
+  for (std::size_t k = 0; k < e.commands.size() && k < kMaxLoggedCommands; ++k) {
+    std::string at = "shell command " + std::to_string(k + 1);
+    if (log.commands[k] != e.commands[k].command) return at + " is not the one due";
+    // Everything written before the command has reached the screen.
+    auto want = static_cast<std::int64_t>(e.commands[k].screen_size);
+    if (!config.screen_on_stderr && log.stdout_size[k] != want)
+      return at + ": standard output held " + std::to_string(log.stdout_size[k]) + " bytes, want " +
+             std::to_string(want);
+    if (config.screen_on_stderr && !config.batch && log.stderr_size[k] != want)
+      return at + ": standard error held " + std::to_string(log.stderr_size[k]) + " bytes, want " +
+             std::to_string(want);
+  }
+  return {};
+}
+
+std::string check_files(const std::string& dir, const RunConfig& config, const Expected& e) {
+  bool exists = false;
+  bool old = config.old_files;
+  if (e.outcome == Expected::usage) {
+    if (std::string why = untouched(dir + "/WexlaP.OUT", "WexlaP.OUT", old, kOldSummary);
+        !why.empty())
+      return why;
+    if (std::string why = untouched(dir + "/BEST.OUT", "BEST.OUT", old, kOldBest); !why.empty())
+      return why;
+    return untouched(dir + "/temp.OUT", "temp.OUT", old, kOldScratch);
+  }
   std::string summary = read_file(dir + "/WexlaP.OUT", &exists);
   if (!exists) return "no WexlaP.OUT";
-  if (std::string why = compare("WexlaP.OUT", summary, e.summary); !why.empty()) return why;
-  std::string best = read_file(dir + "/BEST.OUT", &exists);
-  if (exists != e.best.has_value()) return exists ? "BEST.OUT was written" : "no BEST.OUT";
-  if (exists) {
-    if (best.size() % (kLine + 1) != 0) return "BEST.OUT is not made of 81-byte records";
-    if (std::string why = compare("BEST.OUT", best, *e.best); !why.empty()) return why;
+  std::string_view want_summary = e.summary_written ? std::string_view(e.summary)
+                                  : old             ? kOldSummary
+                                                    : std::string_view();
+  if (std::string why = compare("WexlaP.OUT", summary, want_summary); !why.empty()) return why;
+  if (e.copied) {
+    std::string best = read_file(dir + "/BEST.OUT", &exists);
+    if (!exists) return "no BEST.OUT";
+    if (best.size() % (kLine + 1) != 0 && config.fault != CopyFault::short_copy)
+      return "BEST.OUT is not made of 81-byte records";
+    if (std::string why = compare("BEST.OUT", best, e.best); !why.empty()) return why;
+  } else if (std::string why = untouched(dir + "/BEST.OUT", "BEST.OUT", old, kOldBest);
+             !why.empty()) {
+    return why;
   }
   std::string scratch = read_file(dir + "/temp.OUT", &exists);
   if (e.outcome == Expected::normal) {
@@ -312,7 +499,84 @@ std::string check_scan(const std::uint8_t* data, std::size_t size) {
   } else if (std::string why = compare("temp.OUT", scratch, e.scratch); !why.empty()) {
     return why;
   }
+  for (const std::string& name : folder_names(dir)) {
+    if (name.ends_with(".part")) return "a document's temporary " + name + " is left";
+    if (name == "a.json" || name == "b.json") return name + " was written";
+  }
   return {};
+}
+
+// With a file-size limit that may bite, the run must still end by itself,
+// with its status, a failure report, or a document it could not write, and
+// leave nothing larger than the limit.
+std::string check_under_limit(const std::string& dir, const RunConfig& config, const Expected& e,
+                              int code, const std::string& out, const std::string& err) {
+  if (code != e.status && code != 2 && code != 74)
+    return "under a file-size limit: exit status " + std::to_string(code);
+  if (code == 2 && e.outcome != Expected::failure) {
+    std::string copy_failed = "Cannot copy 'temp.OUT' to 'BEST.OUT': cp ended with status 1";
+    if (!has(err, "Wexla run-time error: " + std::string(std::strerror(EFBIG)) + "\n") &&
+        !has(err, "Wexla run-time error: " + copy_failed + "\n"))
+      return "under a file-size limit: standard error holds " + shown(err.substr(0, 600));
+  }
+  for (const std::string& name : folder_names(dir)) {
+    struct stat st {};
+    if (::stat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode) && name != "r.OUT" &&
+        st.st_size > config.file_limit)
+      return name + " is larger than the file-size limit";
+  }
+  if (!config.screen_on_stderr && !e.screen.starts_with(out))
+    return compare("the screen under a file-size limit", out, e.screen.substr(0, out.size()));
+  return {};
+}
+
+}  // namespace
+
+std::string check_scan(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::string_view results = input.substr(std::min(size, kConfigBytes));
+  RunConfig config = config_of(input);
+  const std::string& dir = scan_dir();
+  empty_folder(dir);
+  write_file(dir + "/r.OUT", results);
+  if (config.old_files) {
+    write_file(dir + "/temp.OUT", kOldScratch);
+    write_file(dir + "/BEST.OUT", kOldBest);
+    write_file(dir + "/WexlaP.OUT", kOldSummary);
+    write_file(dir + "/" + kJsonFile, kOldJson);
+    write_file(dir + "/" + kCsvFile, kOldCsv);
+  }
+
+  int code = run_program(dir, config);
+  std::string out = read_file(dir + "/stdout.txt");
+  std::string err = read_file(dir + "/stderr.txt");
+  Expected e = model_run(config, results);
+  bool documents = !config.json_file.empty() || !config.csv_file.empty();
+  if (config.file_limit > 0 &&
+      (documents || static_cast<long>(e.largest_file) + kLimitMargin > config.file_limit))
+    return check_under_limit(dir, config, e, code, out, err);
+  if (code != e.status) {
+    return "exit status " + std::to_string(code) + ", want " + std::to_string(e.status) +
+           "; stderr " + shown(err.substr(0, 2000));
+  }
+  if (e.outcome == Expected::usage) {
+    if (!out.empty()) return "a refused command line wrote " + shown(out.substr(0, 200));
+    if (std::string why = compare("the refusal", err, config.usage_error + "\n"); !why.empty())
+      return why;
+  } else if (!config.screen_on_stderr) {
+    if (std::string why = check_stderr(e, err); !why.empty()) return why;
+    if (std::string why = compare("the screen", out, e.screen); !why.empty()) return why;
+  } else if (config.batch) {
+    if (std::string why = check_stderr(e, err); !why.empty()) return why;
+  } else if (std::string why = check_screen_on_stderr(e, err); !why.empty()) {
+    return why;
+  }
+  if (std::string why = check_files(dir, config, e); !why.empty()) return why;
+  if (std::string why = check_commands(e, config); !why.empty()) return why;
+  if (std::string why = check_document(dir, config.json_file, kJsonFile, kOldJson, config, e, out);
+      !why.empty())
+    return why;
+  return check_document(dir, config.csv_file, kCsvFile, kOldCsv, config, e, out);
 }
 
 }  // namespace wexla::fuzz

@@ -3,6 +3,7 @@
 #include "app/document_file.hpp"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +39,29 @@ std::string temporary_name(const std::string& name, int attempt) {
          std::to_string(attempt) + ".part";
 }
 
+// The document written in full to a new temporary beside `path`, then
+// renamed to it; the temporary is removed when anything fails.
+std::string write_through_temporary(const std::string& path, std::string_view text) {
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < kTemporaryTries; ++attempt) {
+    temporary = temporary_name(path, attempt);
+    do {
+      fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0 && errno != EEXIST) return system_text(errno);
+  }
+  if (fd < 0) return system_text(EEXIST);
+  int error = write_all(fd, text.data(), text.size());
+  if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
+  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary.c_str());
+    return system_text(error);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string document_target_problem(std::string_view name, std::string_view results_name) {
@@ -66,24 +90,18 @@ std::string write_document(std::string_view name, std::string_view text,
   if (std::string problem = document_target_problem(name, results_name); !problem.empty())
     return problem;
   std::string path(name);
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < kTemporaryTries; ++attempt) {
-    temporary = temporary_name(path, attempt);
-    do {
-      fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0 && errno != EEXIST) return system_text(errno);
-  }
-  if (fd < 0) return system_text(EEXIST);
-  int error = write_all(fd, text.data(), text.size());
-  if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return system_text(error);
-  }
-  return {};
+  // An interrupt or a termination that arrives while the temporary exists
+  // waits until the document is in place (or the temporary removed): the
+  // run still ends by it, but leaves no half-written temporary behind.
+  sigset_t ending, before;
+  sigemptyset(&ending);
+  sigaddset(&ending, SIGINT);
+  sigaddset(&ending, SIGTERM);
+  sigaddset(&ending, SIGHUP);
+  sigprocmask(SIG_BLOCK, &ending, &before);
+  std::string problem = write_through_temporary(path, text);
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+  return problem;
 }
 
 }  // namespace wexla

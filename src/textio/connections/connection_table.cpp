@@ -96,6 +96,10 @@ IoError restart_connections() {
   t.ending = false;
   t.end_of_run = nullptr;
   t.end_of_run_context = nullptr;
+  t.failure_reported = false;
+  t.failure_reason_length = 0;
+  t.run_command = nullptr;
+  t.end_process = nullptr;
   start_connections();
   return first;
 }

@@ -36,6 +36,19 @@ struct ConnectionTable {
   // is written by then). It returns the status to end with.
   int (*end_of_run)(int status, void* context) = nullptr;
   void* end_of_run_context = nullptr;
+  // Whether a failure report was written, and the first one's reason, for
+  // whoever describes the run afterwards (ending/failure.hpp).
+  bool failure_reported = false;
+  char failure_reason[512] = {};
+  std::size_t failure_reason_length = 0;
+  // The system around the run, as a table of system calls that tests may
+  // replace. How shell commands run: null for the system's shell
+  // (std::system); a stand-in takes the command text and returns a wait
+  // status as std::system does. How the process ends: null for std::exit;
+  // a stand-in must not return (the whole-program fuzz check throws, so
+  // that runs take place in its own process).
+  int (*run_command)(const char* command) = nullptr;
+  void (*end_process)(int status) = nullptr;
 };
 
 // The one table of the run. It is made before the program starts, so that

@@ -31,6 +31,7 @@ void end_run(int status, Where where) {
     t.end_of_run = nullptr;
     status = hook(status, t.end_of_run_context);
   }
+  if (auto* end = t.end_process) end(status);
   std::exit(status);
 }
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 
+#include "textio/connections/connection_table.hpp"
 #include "textio/connections/write_all.hpp"
 #include "textio/ending/end_run.hpp"
 
@@ -31,11 +32,6 @@ namespace wexla {
 namespace {
 
 constexpr std::string_view kReasonPrefix = "Wexla run-time error: ";
-
-bool reported = false;
-// The first report's reason, for whoever describes the run afterwards.
-char first_reason[512];
-std::size_t first_reason_length = 0;
 
 // Reports go straight to descriptor 2, never through a connection. A report
 // that cannot be written has nowhere else to go.
@@ -92,11 +88,13 @@ std::string_view base_name(const char* path) {
 
 [[gnu::noinline]] void write_report(Where where, ConnectionRef connection, std::string_view reason,
                                     int skip) {
-  if (!reported) {
-    first_reason_length = std::min(reason.size(), sizeof first_reason);
-    if (first_reason_length > 0) std::memcpy(first_reason, reason.data(), first_reason_length);
+  ConnectionTable& t = connection_table();
+  if (!t.failure_reported) {
+    t.failure_reason_length = std::min(reason.size(), sizeof t.failure_reason);
+    if (t.failure_reason_length > 0)
+      std::memcpy(t.failure_reason, reason.data(), t.failure_reason_length);
   }
-  reported = true;
+  t.failure_reported = true;
   char locus[1024];
   std::string_view file = base_name(where.file_name());
   int n;
@@ -124,11 +122,12 @@ std::string_view base_name(const char* path) {
 }  // namespace
 
 bool failure_reported() {
-  return reported;
+  return connection_table().failure_reported;
 }
 
 std::string_view failure_reason() {
-  return {first_reason, first_reason_length};
+  const ConnectionTable& t = connection_table();
+  return {t.failure_reason, t.failure_reason_length};
 }
 
 void write_failure_report(Where where, ConnectionRef connection, std::string_view reason) {
@@ -141,7 +140,7 @@ void report_failure(Where where, ConnectionRef connection, std::string_view reas
 }
 
 void out_of_memory() {
-  reported = true;
+  connection_table().failure_reported = true;
   write_stderr("Operating system error: ");
   write_stderr(std::strerror(ENOMEM));
   write_stderr("\nMemory allocation failed\n\nError termination. Backtrace:\n");

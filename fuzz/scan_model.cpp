@@ -1,0 +1,334 @@
+// The model of a whole run: the command line built from the input's first
+// byte, the surroundings from the next two, and a plain walk over the
+// results file (line window, keys, WSS field through the oracle, best fit,
+// section capture, summary, count) that predicts everything the run leaves.
+#include "scan_model.hpp"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+
+#include "app/banner.hpp"
+#include "line_model.hpp"
+#include "real_oracle.hpp"
+#include "textio/numbers/write_number.hpp"
+#include "textio/records/format.hpp"
+
+namespace wexla::fuzz {
+namespace {
+
+constexpr std::size_t kLine = 80;
+constexpr std::size_t kBlockWidth = 38;
+constexpr std::string_view kCopyWhat = "Cannot copy 'temp.OUT' to 'BEST.OUT': ";
+
+// The first byte: which options, in which form and order.
+constexpr std::uint8_t kJson = 1, kCsv = 2, kBatch = 4, kJsonDash = 8, kCsvDash = 16,
+                       kSplitForm = 32, kEndMarker = 64, kFaultyLine = 128;
+
+struct Percent {
+  const char* text;
+  float settled;
+};
+constexpr Percent kPercents[] = {{"5", 5.0f}, {"0", 0.001f}, {"100", 100.0f}, {"1e-7", 1e-7f}};
+
+// "--name=value", or "--name" and "value" as two arguments.
+std::vector<std::string> option(std::string_view name, const std::string& value, bool split) {
+  if (split) return {std::string(name), value};
+  return {std::string(name) + "=" + value};
+}
+
+// A command line the parser must refuse, and its one line.
+void faulty_line(RunConfig& c, int kind) {
+  const std::string& p = c.percent_text;
+  switch (kind) {
+    case 0:
+      c.arguments = {"--bogus", "r", p};
+      c.usage_error =
+          "wexla: unknown option '--bogus'; to read a results file of that name, put '--' "
+          "before it";
+      return;
+    case 1:
+      c.arguments = {"r", "--batch", p};
+      c.usage_error =
+          "wexla: option '--batch' after the results file; options go in front (to use it as a "
+          "name or percentage, put '--' before the results file)";
+      return;
+    case 2:
+      c.arguments = {"--batch", "r"};
+      c.usage_error = "wexla: --batch needs the percentage after the results file";
+      return;
+    case 3:
+      c.arguments = {"--json=a.json", "--json=b.json", "r", p};
+      c.usage_error = "wexla: option '--json' is given twice";
+      return;
+    case 4:
+      c.arguments = {"--batch=1", "r", p};
+      c.usage_error = "wexla: option '--batch' takes no value";
+      return;
+    case 5:
+      c.arguments = {"--csv=", "r", p};
+      c.usage_error =
+          "wexla: option '--csv' needs a file name (--csv=FILE, or '-' for standard output)";
+      return;
+    case 6:
+      c.arguments = {"--json=run.json", "--csv=run.json", "r", p};
+      c.usage_error = "wexla: --json and --csv name the same file 'run.json'";
+      return;
+    default:
+      c.arguments = {"--batch"};
+      c.usage_error = "wexla: --batch needs the results file and the percentage";
+      return;
+  }
+}
+
+std::string general(float value, int w, int d) {
+  char field[kNumberFieldLimit];
+  get_float_string(field, w, d, value);
+  return {field, static_cast<std::size_t>(w)};
+}
+
+std::string decimal(std::int32_t value, int w, int m) {
+  char field[kNumberFieldLimit];
+  write_decimal(field, w, m, value);
+  return {field, static_cast<std::size_t>(w)};
+}
+
+bool has(std::string_view text, std::string_view key) {
+  return text.find(key) != std::string_view::npos;
+}
+
+std::string trimmed(std::string_view line) {
+  std::size_t end = line.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : std::string(line.substr(0, end + 1));
+}
+
+std::string blanks_removed(std::string_view field) {
+  std::size_t first = field.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return trimmed(field.substr(first));
+}
+
+}  // namespace
+
+RunConfig config_of(std::string_view input) {
+  auto byte = [&](std::size_t k) -> unsigned {
+    return k < input.size() ? static_cast<unsigned char>(input[k]) : 0u;
+  };
+  RunConfig c;
+  unsigned line = byte(0), surroundings = byte(1), extra = byte(2);
+  const Percent& percent = kPercents[extra & 3];
+  c.percent_text = percent.text;
+  c.window_percent = percent.settled;
+  c.failing_copy = static_cast<int>(surroundings & 7);
+  c.fault = static_cast<CopyFault>((surroundings >> 3) & 3);
+  c.old_files = (surroundings & 32) != 0;
+  if (((extra >> 2) & 7) == 7) c.file_limit = 512L << ((extra >> 5) & 7);
+  if (line & kFaultyLine) {
+    faulty_line(c, static_cast<int>(line & 7));
+    return c;
+  }
+  bool split = (line & kSplitForm) != 0;
+  // The options in front, in the split form also in reverse order.
+  std::vector<std::vector<std::string>> options;
+  if (line & kBatch) {
+    options.push_back({"--batch"});
+    c.batch = true;
+  }
+  if (line & kJson) {
+    c.json_file = line & kJsonDash ? "-" : kJsonFile;
+    options.push_back(option("--json", c.json_file, split));
+  }
+  if (line & kCsv) {
+    c.csv_file = line & kCsvDash ? "-" : kCsvFile;
+    options.push_back(option("--csv", c.csv_file, split));
+  }
+  if (split) std::reverse(options.begin(), options.end());
+  for (const auto& words : options)
+    c.arguments.insert(c.arguments.end(), words.begin(), words.end());
+  if (line & kEndMarker) c.arguments.emplace_back("--");
+  c.arguments.emplace_back("r");
+  c.arguments.push_back(c.percent_text);
+  if (c.json_file == "-" && c.csv_file == "-") {
+    c.usage_error = "wexla: --json and --csv cannot both write to standard output ('-')";
+  }
+  c.screen_on_stderr = c.json_file == "-" || c.csv_file == "-";
+  return c;
+}
+
+const char* outcome_text(Expected::Outcome outcome) {
+  switch (outcome) {
+    case Expected::normal:
+      return "normal";
+    case Expected::stop:
+      return "not a normal fit";
+    default:
+      return "failed";
+  }
+}
+
+bool valid_utf8(std::string_view bytes) {
+  for (std::size_t at = 0; at < bytes.size();) {
+    unsigned lead = static_cast<unsigned char>(bytes[at]);
+    std::size_t length = lead < 0x80   ? 1
+                         : lead < 0xC2 ? 0
+                         : lead < 0xE0 ? 2
+                         : lead < 0xF0 ? 3
+                         : lead < 0xF5 ? 4
+                                       : 0;
+    if (length == 0 || at + length > bytes.size()) return false;
+    std::uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      unsigned next = static_cast<unsigned char>(bytes[at + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values above U+10FFFF.
+    if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    at += length;
+  }
+  return true;
+}
+
+Expected model_run(const RunConfig& config, std::string_view results) {
+  Expected e;
+  if (!config.usage_error.empty()) {
+    e.outcome = Expected::usage;
+    e.status = 64;
+    return e;
+  }
+  e.screen = "\n" WEXLA_BANNER_TEXT "\n\n";
+  e.screen += "           n             WSS       Best WSS\n";
+  std::array<std::string, 9> window;
+  window.fill(std::string(kLine, ' '));
+  // The summary's state: 0 idle, 1 heading due, 2 to 5 the four lines
+  // after the heading, 6 parameter lines while they hold a ")".
+  std::int32_t fit_number = 1, summary_state = 0, heading_number = 1;
+  bool scratch_holds_best = false;
+  float best_wss = 1e30f, fit_wss = 0.0f;
+  std::string section;
+  int copies = 0;
+  auto fail = [&](std::string reason) {
+    e.outcome = Expected::failure;
+    e.reason = std::move(reason);
+  };
+  // The copy of the section just closed; false when it fails.
+  auto copy = [&]() {
+    e.commands.push_back({Command::copy, e.screen.size()});
+    e.largest_file = std::max(e.largest_file, section.size());
+    if (++copies != config.failing_copy) {
+      e.best = section;
+      e.copied = true;
+      return true;
+    }
+    std::string why(kCopyWhat);
+    switch (config.fault) {
+      case CopyFault::status_one:
+        fail(why + "cp ended with status 1");
+        break;
+      case CopyFault::not_found:
+        fail(why + "cp could not be run");
+        break;
+      case CopyFault::killed:
+        fail(why + "cp was ended by signal 9");
+        break;
+      case CopyFault::short_copy:
+        e.best = section.substr(0, section.size() / 2);
+        e.copied = true;
+        fail(why + "'BEST.OUT' holds " + std::to_string(e.best.size()) +
+             " bytes after the copy, 'temp.OUT' " + std::to_string(section.size()));
+        break;
+    }
+    return false;
+  };
+  std::size_t at = 0;
+  for (;;) {
+    ModelRead r = model_read(results, at, kLine, false);
+    if (r.end_of_file) break;
+    at = r.next;
+    std::string line = r.field;
+    line.resize(kLine, ' ');
+    std::rotate(window.rbegin(), window.rbegin() + 1, window.rend());
+    window[0] = line;
+    if (has(line, "FINAL OUTPUT FROM Kalvor") && !has(window[2], "MAE  =")) {
+      if (scratch_holds_best && !copy()) break;
+      scratch_holds_best = false;
+      e.largest_file = std::max(e.largest_file, section.size());
+      section.clear();
+    }
+    section += line + '\n';
+    if (has(line, "Model and Parameter Definition")) {
+      if (!has(window[8], "Final WSS")) {
+        e.screen += " This file, r.OUT, does not appear to have resulted from a normal fit\n\n";
+        e.outcome = Expected::stop;
+        break;
+      }
+      summary_state = 1;
+      std::string_view field = std::string_view(window[8]).substr(13, 14);
+      OracleReal value = oracle_read_real(field, 0);
+      if (!value.accepted) {
+        fail("Bad value during floating point read");
+        break;
+      }
+      fit_wss = std::bit_cast<float>(value.bits);
+      bool new_best = fit_wss < best_wss;
+      if (new_best) {
+        best_wss = fit_wss;
+        scratch_holds_best = true;
+      }
+      bool marked = scratch_holds_best;
+      e.screen += " The WSS(" + decimal(fit_number, 3, -1) + (marked ? "*) is " : " ) is ") +
+                  general(fit_wss, 14, 6) + "," + general(best_wss, 14, 6) + "\n";
+      ModelFit& fit = e.fits.emplace_back();
+      fit.number = fit_number;
+      fit.wss = fit_wss;
+      fit.best_wss = best_wss;
+      fit.marked = marked;
+      fit.wss_text = blanks_removed(field);
+      if (new_best) e.best_fit = fit_number;
+      ++fit_number;
+    }
+    if (summary_state == 1) {
+      e.summary += trimmed(line) + " (" + decimal(heading_number, 3, 3) +
+                   ") WSS =" + general(fit_wss, 14, 6) + "\n";
+      ++heading_number;
+      summary_state = 2;
+    } else if (summary_state > 1) {
+      e.summary += line.substr(0, kBlockWidth) + "\n";
+      if (!e.fits.empty()) e.fits.back().parameters.push_back(trimmed(line.substr(0, kBlockWidth)));
+      if (summary_state < 6) {
+        ++summary_state;
+      } else if (!has(line, ")")) {
+        summary_state = 0;
+      }
+    }
+  }
+  e.summary_written = !e.summary.empty();
+  e.largest_file = std::max({e.largest_file, section.size(), e.summary.size()});
+  if (e.outcome == Expected::normal && scratch_holds_best) copy();
+  if (e.outcome != Expected::normal) {
+    e.scratch = section;
+    e.status = e.outcome == Expected::failure ? 2 : 0;
+    e.largest_file = std::max(e.largest_file, e.screen.size());
+    return e;
+  }
+  float threshold = (config.window_percent / 100.0f + 1.0f) * best_wss;
+  for (ModelFit& fit : e.fits) {
+    fit.within = fit.wss < threshold;
+    e.within_count += fit.within ? 1 : 0;
+  }
+  e.counted = true;
+  e.screen += "\n WSS within " + general(config.window_percent, 10, 3) + "% of best " +
+              decimal(e.within_count, 5, -1) + "\n";
+  e.commands.push_back({Command::remove, e.screen.size()});
+  if (!config.batch) {
+    e.commands.push_back(
+        {config.screen_on_stderr ? Command::show_on_stderr : Command::show, e.screen.size()});
+    e.screen += "\n Press return to finish\n";
+  }
+  e.largest_file = std::max(e.largest_file, e.screen.size());
+  return e;
+}
+
+}  // namespace wexla::fuzz
