@@ -68,10 +68,38 @@ struct RunEnded {
   throw RunEnded{status};
 }
 
-void redirect(const char* path, int fd, int flags) {
-  int opened = ::open(path, flags | O_CLOEXEC, 0644);
-  if (opened < 0 || ::dup2(opened, fd) < 0) std::abort();
-  ::close(opened);
+// The run's standard streams: files in the scratch folder, opened once and
+// emptied before each run. Standard input holds the final Return.
+struct Streams {
+  int in = -1, out = -1, err = -1;
+};
+
+const Streams& streams(const std::string& dir) {
+  static const Streams s = [&] {
+    write_file(dir + "/stdin.txt", "\n");
+    Streams made;
+    made.in = ::open((dir + "/stdin.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    made.out = ::open((dir + "/stdout.txt").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    made.err = ::open((dir + "/stderr.txt").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (made.in < 0 || made.out < 0 || made.err < 0) std::abort();
+    return made;
+  }();
+  return s;
+}
+
+// Empties a stream's file and puts it, at its start, on descriptor `fd`.
+void give_stream(int stream, int fd, bool empty) {
+  if ((empty && ::ftruncate(stream, 0) != 0) || ::lseek(stream, 0, SEEK_SET) != 0 ||
+      ::dup2(stream, fd) < 0)
+    std::abort();
+}
+
+std::string whole_stream(int stream) {
+  struct stat st {};
+  if (::fstat(stream, &st) != 0) std::abort();
+  std::string all(static_cast<std::size_t>(st.st_size), '\0');
+  if (!all.empty() && ::pread(stream, all.data(), all.size(), 0) != st.st_size) std::abort();
+  return all;
 }
 
 // The checking process's own folder, and its standard error for sanitizer
@@ -110,9 +138,10 @@ int run_program(const std::string& dir, const RunConfig& config) {
 
   std::fflush(nullptr);
   if (::chdir(dir.c_str()) != 0) std::abort();
-  redirect("stdin.txt", 0, O_RDONLY);
-  redirect("stdout.txt", 1, O_WRONLY | O_CREAT | O_TRUNC);
-  redirect("stderr.txt", 2, O_WRONLY | O_CREAT | O_TRUNC);
+  const Streams& s = streams(dir);
+  give_stream(s.in, 0, false);
+  give_stream(s.out, 1, true);
+  give_stream(s.err, 2, true);
   ConnectionTable& t = connection_table();
   (void)restart_connections();
   // Each run takes the folder's lock afresh.
@@ -156,19 +185,18 @@ const std::string& scan_dir() {
   static const std::string dir = [] {
     std::string d = scratch_dir() + "/scan";
     ::mkdir(d.c_str(), 0755);
-    write_file(d + "/stdin.txt", "\n");
     return d;
   }();
   return dir;
 }
 
-// Everything a run left, except the Return it reads.
+// Everything a run left, except its standard streams.
 void empty_folder(const std::string& dir) {
   DIR* d = ::opendir(dir.c_str());
   if (d == nullptr) return;
   while (const dirent* entry = ::readdir(d)) {
     std::string_view name = entry->d_name;
-    if (name == "." || name == ".." || name == "stdin.txt") continue;
+    if (name == "." || name == ".." || name.ends_with(".txt")) continue;
     ::unlink((dir + "/" + entry->d_name).c_str());
   }
   ::closedir(d);
@@ -548,8 +576,8 @@ std::string check_scan(const std::uint8_t* data, std::size_t size) {
   }
 
   int code = run_program(dir, config);
-  std::string out = read_file(dir + "/stdout.txt");
-  std::string err = read_file(dir + "/stderr.txt");
+  std::string out = whole_stream(streams(dir).out);
+  std::string err = whole_stream(streams(dir).err);
   Expected e = model_run(config, results);
   bool documents = !config.json_file.empty() || !config.csv_file.empty();
   if (config.file_limit > 0 &&

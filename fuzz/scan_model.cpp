@@ -247,17 +247,16 @@ Expected model_run(const RunConfig& config, std::string_view results) {
     ModelRead r = model_read(results, at, kLine, false);
     if (r.end_of_file) break;
     at = r.next;
-    std::string line = r.field;
-    line.resize(kLine, ' ');
     std::rotate(window.rbegin(), window.rbegin() + 1, window.rend());
-    window[0] = line;
+    window[0].assign(r.field).resize(kLine, ' ');
+    const std::string& line = window[0];
     if (has(line, "FINAL OUTPUT FROM Kalvor") && !has(window[2], "MAE  =")) {
       if (scratch_holds_best && !copy()) break;
       scratch_holds_best = false;
       e.largest_file = std::max(e.largest_file, section.size());
       section.clear();
     }
-    section += line + '\n';
+    section.append(line).push_back('\n');
     if (has(line, "Model and Parameter Definition")) {
       if (!has(window[8], "Final WSS")) {
         e.screen += " This file, r.OUT, does not appear to have resulted from a normal fit\n\n";
@@ -295,8 +294,9 @@ Expected model_run(const RunConfig& config, std::string_view results) {
       ++heading_number;
       summary_state = 2;
     } else if (summary_state > 1) {
-      e.summary += line.substr(0, kBlockWidth) + "\n";
-      if (!e.fits.empty()) e.fits.back().parameters.push_back(trimmed(line.substr(0, kBlockWidth)));
+      std::string_view block = std::string_view(line).substr(0, kBlockWidth);
+      e.summary.append(block).push_back('\n');
+      if (!e.fits.empty()) e.fits.back().parameters.push_back(trimmed(block));
       if (summary_state < 6) {
         ++summary_state;
       } else if (!has(line, ")")) {
