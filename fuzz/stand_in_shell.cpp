@@ -94,8 +94,7 @@ int stand_in_shell(const char* text) {
   std::size_t at = log.count++;
   if (at < kMaxLoggedCommands) {
     log.commands[at] = command;
-    log.stdout_size[at] = size_of(1);
-    log.stderr_size[at] = size_of(2);
+    log.screen_size[at] = size_of(log.screen_fd);
   }
   switch (command) {
     case Command::copy: {

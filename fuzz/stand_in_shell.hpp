@@ -23,10 +23,11 @@ inline constexpr std::size_t kMaxLoggedCommands = 64;
 struct CommandLog {
   std::size_t count = 0;  // commands run, even past the ones logged
   Command commands[kMaxLoggedCommands];
-  // The sizes of standard output and standard error when the command ran:
-  // everything written before it must have been flushed by then.
-  std::int64_t stdout_size[kMaxLoggedCommands];
-  std::int64_t stderr_size[kMaxLoggedCommands];
+  // The descriptor the screen goes to (1, or 2 when a document takes
+  // standard output), and its size when each command ran: everything
+  // written before the command must have been flushed by then.
+  int screen_fd = 1;
+  std::int64_t screen_size[kMaxLoggedCommands];
   // Which copy fails (1 the first; 0 none) and how.
   int failing_copy = 0;
   CopyFault fault = CopyFault::status_one;
