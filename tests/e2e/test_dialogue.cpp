@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <ostream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -55,6 +56,10 @@ struct NameCase {
   const char* typed;
   const char* file;  // the name the run must find
 };
+
+void PrintTo(const NameCase& row, std::ostream* os) {
+  *os << testing::PrintToString(row.typed);
+}
 
 class NameDerivation : public testing::TestWithParam<NameCase> {};
 
@@ -116,6 +121,10 @@ struct PercentCase {
   const char* text;
   const char* field;  // the count line's g10.3 field
 };
+
+void PrintTo(const PercentCase& row, std::ostream* os) {
+  *os << testing::PrintToString(row.text);
+}
 
 class PercentArgument : public testing::TestWithParam<PercentCase> {};
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,11 @@ struct Refused {
   std::vector<std::string> args;
   std::string line;  // standard error, without its line end
 };
+
+// A row is shown by its command line, in the test's name and in a failure.
+void PrintTo(const Refused& row, std::ostream* os) {
+  *os << testing::PrintToString(row.args);
+}
 
 class RefusedCommandLine : public testing::TestWithParam<Refused> {};
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,10 @@ std::size_t replay(const Target& target, const std::vector<fs::path>& files) {
         << target.name << " on " << file;
   }
   return files.size();
+}
+
+void PrintTo(const Target& target, std::ostream* os) {
+  *os << target.name;
 }
 
 class FuzzReplay : public ::testing::TestWithParam<Target> {};

@@ -2,6 +2,7 @@
 // are operands, and the one line that refuses the rest.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ struct Accepted {
   std::string json, csv;
   std::vector<std::string> operands;
 };
+
+// A row is shown by its command line, in the test's name and in a failure.
+void PrintTo(const Accepted& row, std::ostream* os) {
+  *os << testing::PrintToString(row.args);
+}
 
 class AcceptedArguments : public testing::TestWithParam<Accepted> {};
 
@@ -80,6 +86,10 @@ struct Refused {
   std::vector<std::string> args;
   std::string message;
 };
+
+void PrintTo(const Refused& row, std::ostream* os) {
+  *os << testing::PrintToString(row.args);
+}
 
 class RefusedArguments : public testing::TestWithParam<Refused> {};
 
