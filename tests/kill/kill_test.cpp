@@ -33,6 +33,7 @@
 
 #include "csv_reader.hpp"
 #include "json_reader.hpp"
+#include "results_file.hpp"
 #include "scratch_folder.hpp"
 
 extern char** environ;
@@ -58,39 +59,20 @@ constexpr int kBestSections[] = {1, 9, 17};
 constexpr int kNewRunEvery = 16;
 constexpr const char* kArguments[] = {"--batch", "--json=run.json", "--csv=run.csv", "r", "5"};
 
-std::string padded(const std::string& line) {
-  std::string record = line.substr(0, 80);
-  record.resize(80, ' ');
-  return record + "\n";
-}
-
-// One section: header, filler lines, the fit (the "Final WSS" line eight
-// lines above the model heading), a parameter block and closing statistics.
-// `record` gets the section as BEST.OUT would hold it.
+// One section: header, filler lines, one fit with its parameter block, and
+// closing statistics. `record` gets the section as BEST.OUT would hold it.
 std::string section(int number, const char* wss, std::string& record) {
-  std::vector<std::string> lines;
-  lines.push_back("1         FINAL OUTPUT FROM Kalvor   run " + std::to_string(number));
+  e2e::Results results;
+  results.header();
   char text[96];
   for (int k = 0; k < kLinesPerSection; ++k) {
     std::snprintf(text, sizeof text, "   iteration %6d   objective %14.6f   step %10.4f", k,
                   1000.0 + number * 3.25 + k * 0.125, 1.0 / (k + 1));
-    lines.push_back(text);
+    results.line(text);
   }
-  std::snprintf(text, sizeof text, " Final WSS = %14s", wss);
-  lines.push_back(text);
-  for (int k = 0; k < 7; ++k) lines.push_back("   residual line " + std::to_string(k));
-  lines.push_back(" Model and Parameter Definition");
-  for (int k = 0; k < 6; ++k) lines.push_back("   P(" + std::to_string(k) + ") =  1.25");
-  lines.push_back("   end of parameters");
-  lines.push_back("   MAE  =  0.5");
-  lines.push_back("   closing");
-  lines.push_back("");
-  std::string all;
-  for (const std::string& line : lines) {
-    all += line + "\n";
-    record += padded(line);
-  }
-  return all;
+  results.fit(wss, 6).closing().line("");
+  record += e2e::records(results.text());
+  return results.text();
 }
 
 struct Folder {
