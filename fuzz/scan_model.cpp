@@ -37,48 +37,39 @@ std::vector<std::string> option(std::string_view name, const std::string& value,
   return {std::string(name) + "=" + value};
 }
 
-// A command line the parser must refuse, and its one line.
-void faulty_line(RunConfig& c, int kind) {
-  const std::string& p = c.percent_text;
-  switch (kind) {
-    case 0:
-      c.arguments = {"--bogus", "r", p};
-      c.usage_error =
-          "wexla: unknown option '--bogus'; to read a results file of that name, put '--' "
-          "before it";
-      return;
-    case 1:
-      c.arguments = {"r", "--batch", p};
-      c.usage_error =
-          "wexla: option '--batch' after the results file; options go in front (to use it as a "
-          "name or percentage, put '--' before the results file)";
-      return;
-    case 2:
-      c.arguments = {"--batch", "r"};
-      c.usage_error = "wexla: --batch needs the percentage after the results file";
-      return;
-    case 3:
-      c.arguments = {"--json=a.json", "--json=b.json", "r", p};
-      c.usage_error = "wexla: option '--json' is given twice";
-      return;
-    case 4:
-      c.arguments = {"--batch=1", "r", p};
-      c.usage_error = "wexla: option '--batch' takes no value";
-      return;
-    case 5:
-      c.arguments = {"--csv=", "r", p};
-      c.usage_error =
-          "wexla: option '--csv' needs a file name (--csv=FILE, or '-' for standard output)";
-      return;
-    case 6:
-      c.arguments = {"--json=run.json", "--csv=run.json", "r", p};
-      c.usage_error = "wexla: --json and --csv name the same file 'run.json'";
-      return;
-    default:
-      c.arguments = {"--batch"};
-      c.usage_error = "wexla: --batch needs the results file and the percentage";
-      return;
-  }
+// The command lines the parser must refuse, and their one line. Where
+// `with_percent`, the percentage follows the arguments.
+struct FaultyLine {
+  std::vector<std::string> arguments;
+  bool with_percent;
+  const char* error;
+};
+
+const FaultyLine kFaultyLines[] = {
+    {{"--bogus", "r"},
+     true,
+     "wexla: unknown option '--bogus'; to read a results file of that name, put '--' before it"},
+    {{"r", "--batch"},
+     true,
+     "wexla: option '--batch' after the results file; options go in front (to use it as a name "
+     "or percentage, put '--' before the results file)"},
+    {{"--batch", "r"}, false, "wexla: --batch needs the percentage after the results file"},
+    {{"--json=a.json", "--json=b.json", "r"}, true, "wexla: option '--json' is given twice"},
+    {{"--batch=1", "r"}, true, "wexla: option '--batch' takes no value"},
+    {{"--csv=", "r"},
+     true,
+     "wexla: option '--csv' needs a file name (--csv=FILE, or '-' for standard output)"},
+    {{"--json=run.json", "--csv=run.json", "r"},
+     true,
+     "wexla: --json and --csv name the same file 'run.json'"},
+    {{"--batch"}, false, "wexla: --batch needs the results file and the percentage"},
+};
+
+void faulty_line(RunConfig& c, std::size_t kind) {
+  const FaultyLine& row = kFaultyLines[kind % std::size(kFaultyLines)];
+  c.arguments = row.arguments;
+  if (row.with_percent) c.arguments.push_back(c.percent_text);
+  c.usage_error = row.error;
 }
 
 std::string general(float value, int w, int d) {
@@ -124,7 +115,7 @@ RunConfig config_of(std::string_view input) {
   c.old_files = (surroundings & 32) != 0;
   if (((extra >> 2) & 7) == 7) c.file_limit = 512L << ((extra >> 5) & 7);
   if (line & kFaultyLine) {
-    faulty_line(c, static_cast<int>(line & 7));
+    faulty_line(c, static_cast<std::size_t>(line & 7));
     return c;
   }
   bool split = (line & kSplitForm) != 0;
