@@ -3,11 +3,14 @@
 # sizes and in the same order, and leave the same files and screen:
 #
 #   bench/same_syscalls.sh OLD_WEXLA NEW_WEXLA RESULTS_FILE...
+#   ARGS="--batch --json=d.json --csv=d.csv" bench/same_syscalls.sh ...
 #
 # Each results file is run by both builds in scratch folders under strace
-# (read, write, ftruncate, openat, close, following the shell commands).
-# Process ids and buffer addresses are dropped from the trace; the byte
-# content of every write is compared through the files and screen left.
+# (read, write, ftruncate, openat, close, following the shell commands),
+# as `wexla $ARGS in 5` (ARGS empty by default: a run without options).
+# Process ids (also those in the names of temporary files) and buffer
+# addresses are dropped from the trace; the byte content of every write is
+# compared through the files and screen left.
 set -eu
 
 [ $# -ge 3 ] || { echo "usage: $0 OLD_WEXLA NEW_WEXLA RESULTS_FILE..." >&2; exit 2; }
@@ -28,12 +31,13 @@ run_one() {
   cp "$2" "$3/in.OUT"
   (cd "$3" && printf '\n' | PATH="$work/bin:$PATH" \
     strace -f -qq -e trace=read,write,ftruncate,openat,close -e signal=none -o trace.raw \
-    "$1" in 5 >screen.txt 2>errors.txt) || true
+    "$1" ${ARGS:-} in 5 >screen.txt 2>errors.txt) || true
   # Process ids and addresses vary between runs, and the bytes read and
   # written are compared as files; the call, descriptor, size, result and
   # the names opened stay.
   sed -E -e 's/^[0-9]+ +//' -e '/^(read|write)\(/ s/"([^"\\]|\\.)*"(\.\.\.)?/"…"/g' \
-    -e 's/0x[0-9a-f]+/0x…/g' "$3/trace.raw" >"$3/trace.txt"
+    -e 's/0x[0-9a-f]+/0x…/g' -e 's/\.[0-9]+(\.[0-9]+)?\.part"/.PID\1.part"/g' \
+    "$3/trace.raw" >"$3/trace.txt"
   rm "$3/trace.raw" "$3/in.OUT"
 }
 

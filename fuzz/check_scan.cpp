@@ -33,7 +33,6 @@
 #include "scratch.hpp"
 #include "stand_in_shell.hpp"
 #include "textio/connections/connection_table.hpp"
-#include "textio/ending/end_run.hpp"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -57,9 +56,9 @@ bool has(std::string_view text, std::string_view key) {
   return text.find(key) != std::string_view::npos;
 }
 
-// The program ends by calling the table's end_process; here that unwinds
-// back to the check with the status, so that the run's own objects are
-// destroyed as they would be at any return.
+// The run returns its status; only running out of memory ends the process
+// from inside, through the seam's end_process, which here unwinds back to
+// the check with the status.
 struct RunEnded {
   int status;
 };
@@ -148,8 +147,8 @@ int run_program(const std::string& dir, const RunConfig& config) {
   // Each run takes the folder's lock afresh.
   if (t.folder_lock >= 0) ::close(t.folder_lock);
   t.folder_lock = -1;
-  t.run_command = stand_in_shell;
-  t.end_process = unwind_to_check;
+  t.system.run_command = stand_in_shell;
+  t.system.end_process = unwind_to_check;
   struct rlimit saved_limit {};
   ::getrlimit(RLIMIT_FSIZE, &saved_limit);
   if (config.file_limit > 0) {
@@ -164,7 +163,7 @@ int run_program(const std::string& dir, const RunConfig& config) {
 
   int status = -1;
   try {
-    end_run(run(arguments));
+    status = run(arguments);
   } catch (const RunEnded& ended) {
     status = ended.status;
   }
@@ -173,8 +172,7 @@ int run_program(const std::string& dir, const RunConfig& config) {
   ::setrlimit(RLIMIT_FSIZE, &saved_limit);
   if (t.folder_lock >= 0) ::close(t.folder_lock);
   t.folder_lock = -1;
-  t.run_command = nullptr;
-  t.end_process = nullptr;
+  t.system = {};
   for (int fd = 0; fd < 3; ++fd) {
     if (h.streams[fd] >= 0) ::dup2(h.streams[fd], fd);
   }

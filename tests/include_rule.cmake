@@ -1,7 +1,9 @@
 # Checks every #include "..." of the program's sources against the rule of
-# the rooms. The layers: app may include scan and textio, scan may include
-# textio, textio neither. Inside textio every file lives in one room, and a
-# room may include only itself and the rooms below it:
+# the rooms. The layers, each above the next: app, documents, scan, textio;
+# a layer may include itself and the layers below it (app may include
+# documents, scan and textio; documents scan and textio; scan textio).
+# Inside textio every file lives in one room, and a room may include only
+# itself and the rooms below it:
 #
 #   text < numbers < connections < ending < files < records
 #
@@ -10,14 +12,15 @@
 cmake_minimum_required(VERSION 3.20)
 
 set(rooms text numbers connections ending files records)
+set(layers textio scan documents app)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "give -DSOURCE_DIR=<the project's source folder>")
 endif()
 set(src "${SOURCE_DIR}/src")
 
-# The layer of a path below src/: "app", "scan", or "textio/<room>"; a
-# textio file outside the rooms is the layer "textio".
+# The layer of a path below src/: "app", "documents", "scan", or
+# "textio/<room>"; a textio file outside the rooms is the layer "textio".
 function(layer_of path out)
   if(path MATCHES "^textio/([^/]+)/")
     set(${out} "textio/${CMAKE_MATCH_1}" PARENT_SCOPE)
@@ -33,12 +36,15 @@ function(may_include from to out)
   set(allowed FALSE)
   if(from STREQUAL to)
     set(allowed TRUE)
-  elseif(from STREQUAL "app")
-    if(to STREQUAL "scan" OR to MATCHES "^textio/")
-      set(allowed TRUE)
-    endif()
-  elseif(from STREQUAL "scan")
+  elseif(NOT from MATCHES "^textio/")
+    # A layer above textio: any layer below it, every room of textio.
+    list(FIND layers "${from}" from_rank)
+    set(to_layer "${to}")
     if(to MATCHES "^textio/")
+      set(to_layer textio)
+    endif()
+    list(FIND layers "${to_layer}" to_rank)
+    if(from_rank GREATER 0 AND to_rank GREATER_EQUAL 0 AND to_rank LESS from_rank)
       set(allowed TRUE)
     endif()
   elseif(from MATCHES "^textio/(.+)$")
@@ -60,6 +66,13 @@ set(broken 0)
 set(checked 0)
 foreach(file IN LISTS sources)
   layer_of("${file}" from)
+  if(NOT from MATCHES "^textio/" AND NOT from STREQUAL "textio")
+    list(FIND layers "${from}" rank)
+    if(rank LESS 0)
+      message("${file}: ${from} is not one of the layers (${layers})")
+      math(EXPR broken "${broken} + 1")
+    endif()
+  endif()
   if(from STREQUAL "textio")
     message("${file}: a textio file outside the rooms (${rooms})")
     math(EXPR broken "${broken} + 1")

@@ -3,7 +3,9 @@
 #include "app/dialogue.hpp"
 
 #include "app/banner.hpp"
+#include "documents/join_text.hpp"
 #include "textio/connections/standard_connections.hpp"
+#include "textio/ending/run_end.hpp"
 #include "textio/files/opening.hpp"
 #include "textio/numbers/fp_compare.hpp"
 #include "textio/records/record.hpp"
@@ -84,19 +86,24 @@ void run_dialogue(RunSettings& s, std::span<char* const> args) {
     read_record(kStdinConnection, kPercentField, s.window_percent);
   }
   settle_percent(s);
+  s.name_settled = true;
+  s.percent_settled = true;
 }
 
-bool batch_results_exist(RunSettings& s, std::span<char* const> operands) {
+void run_batch_dialogue(RunSettings& s, std::span<char* const> operands) {
   write_record(kStdoutConnection, kBanner);
   s.arguments_left = static_cast<std::int32_t>(operands.size());
   s.typed_name.assign(operands[0]);
   derive_results_name(s);
-  return file_exists(s.results_name.trimmed());
-}
-
-void batch_percent(RunSettings& s, std::span<char* const> operands) {
+  s.name_settled = true;
+  if (!file_exists(s.results_name.trimmed())) {
+    std::string why = join({"the results file '", s.results_name.trimmed(), "' does not exist"});
+    write_record(kStderrConnection, kWholeRecord, std::string_view(join({"wexla: ", why})));
+    throw run_end(RunEnd::Why::not_found, kExitNoResultsFile, why);
+  }
   read_percent_argument(s, operands[1]);
   settle_percent(s);
+  s.percent_settled = true;
 }
 
 }  // namespace wexla

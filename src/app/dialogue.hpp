@@ -18,9 +18,10 @@ struct RunSettings {
   TextField<32> percent_argument;   // argument 2
   TextField<40> percent_record;     // in-memory record that argument 2 is read from
   float window_percent = 0.0f;      // percentage window above the best WSS
-  bool batch = false;               // --batch: no prompt, no editor, no final wait
-  bool screen_on_stderr =
-      false;  // standard output holds a document: the editor writes to standard error
+  // What a document may say of them: the results name once the run has
+  // settled on it, the percentage once the dialogue is over.
+  bool name_settled = false;
+  bool percent_settled = false;
 };
 
 // Runs the whole dialogue; `args` are the command-line arguments after the
@@ -31,11 +32,11 @@ void run_dialogue(RunSettings& settings, std::span<char* const> args);
 // sysexits value for missing input).
 inline constexpr int kExitNoResultsFile = 66;
 
-// The dialogue of a batch run, which prompts for nothing, in two steps: the
-// banner and the name from operand 1, false when the results file does not
-// exist; then the percentage from operand 2 and the table heading.
-bool batch_results_exist(RunSettings& settings, std::span<char* const> operands);
-void batch_percent(RunSettings& settings, std::span<char* const> operands);
+// The dialogue of a batch run, which prompts for nothing: the banner, the
+// name from operand 1, the percentage from operand 2 and the table heading.
+// A results file that does not exist ends the run with status 66 and one
+// line on standard error.
+void run_batch_dialogue(RunSettings& settings, std::span<char* const> operands);
 
 // results_name from typed_name: the part before the first "." of the name's
 // last component, after its last "/" (the whole trimmed name when that

@@ -1,12 +1,11 @@
-// The usage text and the version line, answered when "--help" or
-// "--version" is the only argument.
+// The usage text, the version line and the refusal of a command line.
 #include "app/help.hpp"
 
 #include <string_view>
 
 #include "app/banner.hpp"
+#include "app/options.hpp"
 #include "textio/connections/standard_connections.hpp"
-#include "textio/ending/end_run.hpp"
 #include "textio/records/record.hpp"
 
 // The build system names how this binary was built.
@@ -45,15 +44,21 @@ constexpr std::string_view kUsage[] = {
 
 }  // namespace
 
-void answer_help_or_version(const Options& options) {
-  if (options.help) {
-    for (std::string_view line : kUsage) write_record(kStdoutConnection, kWholeRecord, line);
-  } else if (options.version) {
-    write_record(kStdoutConnection, kVersionLine, std::string_view(WEXLA_BUILD));
-  } else {
-    return;
+int answer_command_line(const RunPlan& plan) {
+  switch (plan.answer) {
+    case RunPlan::Answer::help:
+      for (std::string_view line : kUsage) write_record(kStdoutConnection, kWholeRecord, line);
+      return 0;
+    case RunPlan::Answer::version:
+      write_record(kStdoutConnection, kVersionLine, std::string_view(WEXLA_BUILD));
+      return 0;
+    case RunPlan::Answer::refusal:
+    case RunPlan::Answer::run:
+      break;
   }
-  end_run(0);
+  // Nothing else is read or written.
+  write_record(kStderrConnection, kWholeRecord, std::string_view(plan.refusal));
+  return kExitUsage;
 }
 
 }  // namespace wexla

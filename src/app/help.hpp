@@ -1,14 +1,14 @@
-// The informational options: --help (or -h) prints the usage text and
-// --version the version line; either ends the run, help first when both
-// are given.
+// The answers to a command line that asks for no run: --help (or -h)
+// prints the usage text, --version the version line, and a refused command
+// line its one line on standard error.
 #pragma once
 
-#include "app/options.hpp"
+#include "app/plan.hpp"
 
 namespace wexla {
 
-// Ends the run with status 0 after printing, when the options ask for help
-// or the version; returns without doing anything otherwise.
-void answer_help_or_version(const Options& options);
+// Answers the plan's command line and gives the status to end with: 0 after
+// the usage text or the version line, 64 after a refusal.
+int answer_command_line(const RunPlan& plan);
 
 }  // namespace wexla

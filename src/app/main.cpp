@@ -7,6 +7,5 @@
 
 int main(int argc, char** argv) {
   std::span<char* const> arguments(argv + 1, argc > 0 ? argc - 1 : 0);
-  // Every connection is flushed and closed before the process ends.
-  wexla::end_run(wexla::run(arguments));
+  wexla::end_process(wexla::run(arguments));
 }

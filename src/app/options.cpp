@@ -2,7 +2,8 @@
 // operands, and the one line that refuses the rest.
 #include "app/options.hpp"
 
-#include "app/join_text.hpp"
+#include "documents/document_file.hpp"
+#include "documents/join_text.hpp"
 
 namespace wexla {
 namespace {

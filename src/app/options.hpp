@@ -13,9 +13,6 @@ namespace wexla {
 // Exit status of a command line that is refused (the BSD sysexits value).
 inline constexpr int kExitUsage = 64;
 
-// A document file name of "-" means standard output.
-inline constexpr std::string_view kStandardOutputName = "-";
-
 struct Options {
   bool help = false;                // --help or -h
   bool version = false;             // --version
@@ -23,9 +20,6 @@ struct Options {
   std::string_view json_file;       // --json=FILE; empty when not asked for
   std::string_view csv_file;        // --csv=FILE; empty when not asked for
   std::span<char* const> operands;  // the arguments after the options
-
-  // Whether the run differs from a run without options at all.
-  bool changes_the_run() const { return batch || !json_file.empty() || !csv_file.empty(); }
 };
 
 struct ParsedArguments {

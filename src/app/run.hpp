@@ -7,9 +7,9 @@
 namespace wexla {
 
 // Runs the program on its command-line arguments (those after the program's
-// name) and returns the status of a normal end, 0. Every other end of a run
-// (--help or --version answered, the abnormal-file stop, a run-time
-// failure) ends the process inside, with its own status.
+// name) and returns the status to end with, every connection closed and
+// every document written. Only running out of memory ends the process
+// inside, with status 1.
 int run(std::span<char* const> arguments);
 
 }  // namespace wexla

@@ -4,22 +4,14 @@
 // a batch run).
 #pragma once
 
-#include <cstdint>
-#include <span>
-
 #include "app/dialogue.hpp"
+#include "app/plan.hpp"
+#include "scan/fit_recorder.hpp"
 #include "scan/fit_scan.hpp"
 
 namespace wexla {
 
-// The count's bound: (window_percent / 100 + 1) * best_wss, in single
-// precision and in that order.
-float window_threshold(float window_percent, float best_wss);
-
-// Fits whose WSS lies strictly below (window_percent / 100 + 1) * best_wss, in single
-// precision and in that order; a NaN is never counted.
-std::int32_t count_within(std::span<const float> all_fit_wss, float window_percent, float best_wss);
-
-void wrap_up(RunSettings& settings, FitScan& scan);
+void wrap_up(const RunPlan& plan, const RunSettings& settings, FitScan& scan,
+             FitRecorder& recorder);
 
 }  // namespace wexla

@@ -1,6 +1,6 @@
 // The best fit's section: the scratch file opened and restarted at each
 // section header, the copies to BEST.OUT and the looks at BEST.OUT around
-// them, and the lock on the run's folder.
+// them.
 #include "scan/capture.hpp"
 
 #include <cstdio>
@@ -10,7 +10,7 @@
 #include "textio/connections/connection_table.hpp"
 #include "textio/ending/failure.hpp"
 #include "textio/files/closing.hpp"
-#include "textio/files/folder_lock.hpp"
+#include "textio/files/name_rule.hpp"
 #include "textio/files/opening.hpp"
 #include "textio/files/shell.hpp"
 #include "textio/records/record.hpp"
@@ -87,16 +87,6 @@ void open_scratch() {
   refuse_the_results_file(scratch_connection, scratch_file_name.view());
   refuse_the_results_file(scratch_connection, best_file_name.view());
   open_own_file(scratch_connection, scratch_file_name.view());
-}
-
-void lock_run_folder() {
-  // Two runs in one folder would write the same three files. The lock is
-  // taken before the first prompt, so that a run waiting for its answers
-  // keeps its folder; a run that finds it held writes nothing.
-  if (lock_current_folder() == FolderLock::held_by_other) {
-    fail_open(scratch_connection, scratch_file_name.trimmed(), "another run is using this folder",
-              Where::current());
-  }
 }
 
 void check_best_name() {

@@ -13,10 +13,6 @@ namespace wexla {
 // Opens "temp.OUT" on the scratch connection, as a file that may exist.
 void open_scratch();
 
-// At the start of the run, before the first prompt: takes the lock on the
-// folder, refusing the run when another run holds it.
-void lock_run_folder();
-
 // At scan set-up, once the scratch and the summary file are open: refuses
 // a BEST.OUT that is one of the run's other files or standard streams.
 void check_best_name();

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "scan/capture.hpp"
-#include "scan/run_facts.hpp"
+#include "scan/fit_recorder.hpp"
 #include "scan/summary.hpp"
 #include "textio/connections/standard_connections.hpp"
 #include "textio/ending/stop.hpp"
@@ -22,35 +22,21 @@ namespace {
 // The line eight above a model heading that gives the fit its WSS.
 constexpr std::string_view kFitResult = "Final WSS";
 constexpr Format kWssField = WEXLA_FORMAT("(13x,g14.0)");
+constexpr std::size_t kWssColumn = 13;  // the field the format reads, for a document
+constexpr std::size_t kWssWidth = 14;
 constexpr Format kMarkedLine = WEXLA_FORMAT("(1x,'The WSS(',i3,'*) is ',g14.6,',',g14.6)");
 constexpr Format kPlainLine = WEXLA_FORMAT("(1x,'The WSS(',i3,' ) is ',g14.6,',',g14.6)");
 constexpr Format kNotNormal = WEXLA_FORMAT(
     "(1x,'This file, ',a,                                        "
     "'.OUT, does not appear to have resulted from a normal fit',/)");
 
-// The fit just printed, for a document: its table values and its WSS field
-// as read (characters 14 to 27 of the "Final WSS" line).
-void record_fit(RunFacts& facts, const FitScan& scan, const Line& line8, bool new_best) {
-  FitFacts& fit = facts.fits.emplace_back();
-  fit.number = scan.next_fit_number;
-  fit.wss = scan.fit_wss;
-  fit.best_wss = scan.best_wss;
-  fit.marked = scan.scratch_holds_best;
-  std::string_view field = line8.view().substr(13, 14);
-  std::size_t first = field.find_first_not_of(kBlank);
-  if (first != std::string_view::npos)
-    fit.wss_text = field.substr(first, string_len_trim(field) - first);
-  if (new_best) facts.best_fit = fit.number;
-}
-
 // A model heading ends a fit: its WSS stands on the "Final WSS" line eight
 // lines above. Prints the fit's table line and stores the WSS.
 void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summary,
-                        std::string_view typed_name) {
+                        FitRecorder& recorder, std::string_view typed_name) {
   if (string_index(scan.line0().view(), keys.model_heading_key) == 0) return;
   const Line& line8 = scan.line_at(kFitResultAbove);
   if (string_index(line8.view(), kFitResult) == 0) {
-    if (scan.facts != nullptr) scan.facts->outcome = RunOutcome::not_a_normal_fit;
     write_record(kStdoutConnection, kNotNormal, typed_name.substr(0, string_len_trim(typed_name)));
     stop_run();
   }
@@ -65,7 +51,8 @@ void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summ
   }
   write_record(kStdoutConnection, scan.scratch_holds_best ? kMarkedLine : kPlainLine,
                scan.next_fit_number, scan.fit_wss, scan.best_wss);
-  if (scan.facts != nullptr) record_fit(*scan.facts, scan, line8, new_best);
+  record_fit(recorder, scan.next_fit_number, scan.fit_wss, scan.best_wss, scan.scratch_holds_best,
+             new_best, line8.view().substr(kWssColumn, kWssWidth));
   scan.all_fit_wss.push_back(scan.fit_wss);
   ++scan.next_fit_number;
 }
@@ -120,7 +107,7 @@ ScanKeys trimmed_keys(const FitScan& scan) {
 }
 
 void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
-              SummaryWriter& summary) {
+              SummaryWriter& summary, FitRecorder& recorder) {
   open_connection(results_connection, results_name, OpenStatus::old_file);
   open_scratch();
   open_summary();
@@ -134,8 +121,8 @@ void run_scan(std::string_view results_name, std::string_view typed_name, FitSca
     const bool keyed = may_hold_key(read.holds_watched, keys);
     if (keyed) section_header_step(scan, keys);
     append_line(scan);
-    if (keyed) model_heading_step(scan, keys, summary, typed_name);
-    summary_step(summary, scan.line0(), scan.fit_wss);
+    if (keyed) model_heading_step(scan, keys, summary, recorder, typed_name);
+    summary_step(summary, scan.line0(), scan.fit_wss, recorder);
   }
 }
 

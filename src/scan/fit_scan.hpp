@@ -14,12 +14,14 @@
 namespace wexla {
 
 struct SummaryWriter;
-struct RunFacts;
+struct FitRecorder;
 
 using Line = TextField<80>;
 
-inline constexpr int results_connection = 10;  // the connection of the results file
-inline constexpr int scratch_connection = 11;  // the connection of the scratch file
+// The scan's own connections take numbers clear of the standard ones (5, 6
+// and 0, made at start), so that a report names which file failed.
+inline constexpr int results_connection = 10;  // the results file, read
+inline constexpr int scratch_connection = 11;  // the scratch file, the section being read
 
 // The window holds the line just read and the eight above it: the "Final
 // WSS" line stands eight above a model heading, the closing statistics two
@@ -41,7 +43,6 @@ struct FitScan {
   bool scratch_holds_best = false;  // the scratch file holds the best fit's section
   float fit_wss = 0.0f;             // WSS of the most recent fit
   std::vector<float> all_fit_wss;   // WSS of fit 1, fit 2, ... in order
-  RunFacts* facts = nullptr;  // where each fit is recorded for a document, when one is asked for
 
   // line0 is the line just read, line8 the one eight lines above it.
   const Line& line_at(std::size_t k) const {
@@ -80,10 +81,11 @@ inline bool may_hold_key(const Line& line, const ScanKeys& keys) {
 }
 
 // Opens the results file, the scratch file and the summary file, then reads
-// the results file to its end. `typed_name` is the name as the operator gave it,
-// for the message about a file that did not come from a normal fit.
+// the results file to its end, telling `recorder` every fit. `typed_name`
+// is the name as the operator gave it, for the message about a file that
+// did not come from a normal fit.
 void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
-              SummaryWriter& summary);
+              SummaryWriter& summary, FitRecorder& recorder);
 
 // Ends the scan after the last line: closes the results file, the scratch
 // file and the summary file, in the order they were opened, then makes the

@@ -2,8 +2,8 @@
 // writes a heading and the parameter lines of every fit.
 #include "scan/summary.hpp"
 
+#include "scan/fit_recorder.hpp"
 #include "scan/results_guard.hpp"
-#include "scan/run_facts.hpp"
 #include "scan/run_files.hpp"
 #include "textio/connections/standard_connections.hpp"
 #include "textio/files/closing.hpp"
@@ -13,17 +13,17 @@
 namespace wexla {
 namespace {
 
+// The summary takes connection 0 over from standard error.
 constexpr int kSummaryConnection = kStderrConnection;
 const TextField<32> summary_file_name{kSummaryFileName};
 constexpr Format kHeading = WEXLA_FORMAT("(a,' (',i3.3,') WSS =',g14.6)");
 constexpr Format kBlockLine = WEXLA_FORMAT("(a38)");
 constexpr std::size_t kBlockWidth = 38;
 
-// A block line as it went to the summary file, trailing blanks removed.
-void record_block_line(const SummaryWriter& summary, const Line& line) {
-  if (summary.facts == nullptr || summary.facts->fits.empty()) return;
-  std::string_view written = line.view().substr(0, kBlockWidth);
-  summary.facts->fits.back().parameters.emplace_back(written.substr(0, string_len_trim(written)));
+// A block line, and the same for the recorder, as it went to the file.
+void write_block_line(const Line& line, FitRecorder& recorder) {
+  write_record(kSummaryConnection, kBlockLine, line.view());
+  record_parameter_line(recorder, line.view().substr(0, kBlockWidth));
 }
 
 }  // namespace
@@ -33,7 +33,8 @@ void open_summary() {
   open_own_file(kSummaryConnection, summary_file_name.view());
 }
 
-void summary_write_step(SummaryWriter& summary, const Line& line, float fit_wss) {
+void summary_write_step(SummaryWriter& summary, const Line& line, float fit_wss,
+                        FitRecorder& recorder) {
   switch (summary.state) {
     case SummaryState::idle:
       return;
@@ -44,13 +45,11 @@ void summary_write_step(SummaryWriter& summary, const Line& line, float fit_wss)
       summary.state = SummaryState::first_block_line;
       return;
     case SummaryState::parameter_lines:
-      write_record(kSummaryConnection, kBlockLine, line.view());
-      record_block_line(summary, line);
+      write_block_line(line, recorder);
       if (string_index(line.view(), ")") == 0) summary.state = SummaryState::idle;
       return;
     default:
-      write_record(kSummaryConnection, kBlockLine, line.view());
-      record_block_line(summary, line);
+      write_block_line(line, recorder);
       summary.state = static_cast<SummaryState>(static_cast<std::uint8_t>(summary.state) + 1);
       return;
   }

@@ -25,18 +25,19 @@ enum class SummaryState : std::uint8_t {
 struct SummaryWriter {
   SummaryState state = SummaryState::idle;
   std::int32_t next_heading_number = 1;
-  RunFacts* facts =
-      nullptr;  // where the block lines are recorded for a document, when one is asked for
 };
 
 // Opens "WexlaP.OUT" on connection 0, which until now was standard error.
 void open_summary();
 
-// Writes the line to the summary when the state calls for it. Most lines
-// find it idle, so that test is inline.
-void summary_write_step(SummaryWriter& summary, const Line& line, float fit_wss);
-inline void summary_step(SummaryWriter& summary, const Line& line, float fit_wss) {
-  if (summary.state != SummaryState::idle) summary_write_step(summary, line, fit_wss);
+// Writes the line to the summary when the state calls for it, and tells
+// `recorder` each block line. Most lines find it idle, so that test is
+// inline.
+void summary_write_step(SummaryWriter& summary, const Line& line, float fit_wss,
+                        FitRecorder& recorder);
+inline void summary_step(SummaryWriter& summary, const Line& line, float fit_wss,
+                         FitRecorder& recorder) {
+  if (summary.state != SummaryState::idle) summary_write_step(summary, line, fit_wss, recorder);
 }
 
 void close_summary();

@@ -26,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kRefused = report(
-    "capture.cpp (unit = 11)", "Cannot open file 'temp.OUT': another run is using this folder");
+    "folder_lock.cpp (unit = 11)", "Cannot open file 'temp.OUT': another run is using this folder");
 // A run refused before it writes anything, on the screen or in a file.
 const Expect kRefusedRun = {.status = 2, .out = "", .report = kRefused};
 

@@ -24,6 +24,7 @@
 namespace wexla {
 namespace {
 
+using testing_support::as_a_run;
 using testing_support::open_on_full_disk;
 using testing_support::ScratchFolder;
 
@@ -258,24 +259,25 @@ TEST(Opening, ReadThenWriteContinuesWhereTheReadStopped) {
 TEST(OpeningDeathTest, Failures) {
   ScratchFolder dir;
   dir.write("f", "x\n");
+  EXPECT_EXIT(as_a_run([&] {
+                open_connection(kUnit, dir.path("f").string(), OpenStatus::old_file);
+                open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
+              }),
+              testing::ExitedWithCode(2),
+              "\\(unit = 23, file = '.*/f'\\)\n"
+              "Wexla run-time error: Cannot change STATUS parameter in OPEN statement\n");
   EXPECT_EXIT(
-      {
-        open_connection(kUnit, dir.path("f").string(), OpenStatus::old_file);
-        open_connection(kUnit, dir.path("f").string(), OpenStatus::unknown);
-      },
+      as_a_run([&] { open_connection(kUnit, dir.path("missing").string(), OpenStatus::old_file); }),
       testing::ExitedWithCode(2),
-      "\\(unit = 23, file = '.*/f'\\)\n"
-      "Wexla run-time error: Cannot change STATUS parameter in OPEN statement\n");
-  EXPECT_EXIT(open_connection(kUnit, dir.path("missing").string(), OpenStatus::old_file),
-              testing::ExitedWithCode(2),
-              "of file test_connections.cpp \\(unit = 23\\)\n"
-              "Wexla run-time error: Cannot open file '.*/missing': " +
-                  kNoEntry + "\n");
-  EXPECT_EXIT(open_connection(0, dir.path("no/such/dir").string(), OpenStatus::unknown),
-              testing::ExitedWithCode(2),
-              "of file test_connections.cpp\n"
-              "Wexla run-time error: Cannot open file '.*/no/such/dir': " +
-                  kNoEntry + "\n");
+      "of file test_connections.cpp \\(unit = 23\\)\n"
+      "Wexla run-time error: Cannot open file '.*/missing': " +
+          kNoEntry + "\n");
+  EXPECT_EXIT(
+      as_a_run([&] { open_connection(0, dir.path("no/such/dir").string(), OpenStatus::unknown); }),
+      testing::ExitedWithCode(2),
+      "of file test_connections.cpp\n"
+      "Wexla run-time error: Cannot open file '.*/no/such/dir': " +
+          kNoEntry + "\n");
   EXPECT_FALSE(std::filesystem::exists(dir.path("missing")));
 }
 
@@ -352,58 +354,53 @@ TEST(WriteFailureDeathTest, RefusedWritesEndTheRun) {
   ScratchFolder dir;
   std::filesystem::create_symlink("/dev/full", dir.path("full"));
   // A device gets every record at once: the first write is refused.
-  EXPECT_EXIT(
-      {
-        open_connection(kUnit, dir.path("full").string(), OpenStatus::unknown);
-        write_line("lost");
-      },
-      testing::ExitedWithCode(2),
-      "\\(unit = 23, file = '.*/full'\\)\nWexla run-time error: " + kNoSpace + "\n");
+  EXPECT_EXIT(as_a_run([&] {
+                open_connection(kUnit, dir.path("full").string(), OpenStatus::unknown);
+                write_line("lost");
+              }),
+              testing::ExitedWithCode(2),
+              "\\(unit = 23, file = '.*/full'\\)\nWexla run-time error: " + kNoSpace + "\n");
 }
 
 TEST(WriteFailureDeathTest, FailedFinalWriteAtCloseEndsTheRun) {
   SKIP_WHEN(host::why_no_full_device());
   ScratchFolder dir;
-  EXPECT_EXIT(
-      {
-        open_on_full_disk(kUnit, dir, "f");
-        write_line("buffered until the close");
-        close_connection(kUnit);
-      },
-      testing::ExitedWithCode(2), "Wexla run-time error: " + kNoSpace + "\n");
+  EXPECT_EXIT(as_a_run([&] {
+                open_on_full_disk(kUnit, dir, "f");
+                write_line("buffered until the close");
+                close_connection(kUnit);
+              }),
+              testing::ExitedWithCode(2), "Wexla run-time error: " + kNoSpace + "\n");
 }
 
 TEST(WriteFailureDeathTest, FailedFlushAtTheEndOfTheRunIsReportedOnce) {
   SKIP_WHEN(host::why_no_full_device());
   ScratchFolder dir;
-  EXPECT_EXIT(
-      {
-        open_on_full_disk(kUnit, dir, "f");
-        open_on_full_disk(kUnit + 1, dir, "g");
-        write_line("pending in f");
-        write_record(kUnit + 1, kWholeRecord, std::string_view("pending in g"));
-        end_run(0);
-      },
-      testing::ExitedWithCode(2),
-      "^At line [0-9]+ of file test_connections.cpp \\(unit = 23, file = '.*/f'\\)\n"
-      "Wexla run-time error: " +
-          kNoSpace + "\n\nError termination. Backtrace:\n(#[^\n]*\n)*$");
+  EXPECT_EXIT(as_a_run([&] {
+                open_on_full_disk(kUnit, dir, "f");
+                open_on_full_disk(kUnit + 1, dir, "g");
+                write_line("pending in f");
+                write_record(kUnit + 1, kWholeRecord, std::string_view("pending in g"));
+              }),
+              testing::ExitedWithCode(2),
+              "^At line [0-9]+ of file test_connections.cpp \\(unit = 23, file = '.*/f'\\)\n"
+              "Wexla run-time error: " +
+                  kNoSpace + "\n\nError termination. Backtrace:\n(#[^\n]*\n)*$");
 }
 
 TEST(WriteFailureDeathTest, FailureDuringAFailingRunKeepsTheFirstReport) {
   SKIP_WHEN(host::why_no_full_device());
   ScratchFolder dir;
-  EXPECT_EXIT(
-      {
-        open_on_full_disk(kUnit, dir, "f");
-        write_line("pending");
-        TextField<8> line;
-        open_connection(kUnit + 1, dir.path("f").string(), OpenStatus::old_file);
-        read_record(kUnit + 1, kWholeRecord, line.span());  // empty file: end of file
-      },
-      testing::ExitedWithCode(2),
-      "^At line [0-9]+ of file test_connections.cpp \\(unit = 24, file = '.*/f'\\)\n"
-      "Wexla run-time error: End of file\n\nError termination. Backtrace:\n(#[^\n]*\n)*$");
+  EXPECT_EXIT(as_a_run([&] {
+                open_on_full_disk(kUnit, dir, "f");
+                write_line("pending");
+                TextField<8> line;
+                open_connection(kUnit + 1, dir.path("f").string(), OpenStatus::old_file);
+                read_record(kUnit + 1, kWholeRecord, line.span());  // empty file: end of file
+              }),
+              testing::ExitedWithCode(2),
+              "^At line [0-9]+ of file test_connections.cpp \\(unit = 24, file = '.*/f'\\)\n"
+              "Wexla run-time error: End of file\n\nError termination. Backtrace:\n(#[^\n]*\n)*$");
 }
 
 }  // namespace

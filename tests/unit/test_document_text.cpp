@@ -8,8 +8,8 @@
 #include <random>
 #include <string>
 
-#include "app/json_text.hpp"
-#include "app/real_text.hpp"
+#include "documents/json_text.hpp"
+#include "documents/real_text.hpp"
 #include "exact_decimal.hpp"
 #include "nearest_binary32.hpp"
 

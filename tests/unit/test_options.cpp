@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/options.hpp"
+#include "app/plan.hpp"
 
 namespace wexla {
 namespace {
@@ -46,7 +47,14 @@ TEST_P(AcceptedArguments, GiveTheseOptionsAndOperands) {
   EXPECT_EQ(o.csv_file, want.csv);
   std::vector<std::string> operands(o.operands.begin(), o.operands.end());
   EXPECT_EQ(operands, want.operands);
-  EXPECT_EQ(o.changes_the_run(), want.batch || !want.json.empty() || !want.csv.empty());
+  // The plan puts the screen off a standard output that holds a document.
+  RunPlan plan = plan_run(a.pointers);
+  bool document_out = want.json == "-" || want.csv == "-";
+  ScreenPlace screen = !document_out || want.help || want.version ? ScreenPlace::standard_output
+                       : want.batch                               ? ScreenPlace::nowhere
+                                                                  : ScreenPlace::standard_error;
+  EXPECT_EQ(plan.screen, screen);
+  EXPECT_EQ(plan.documents.any(), !want.json.empty() || !want.csv.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,5 +1,9 @@
 // The real number input field: the table of accepted and refused texts
-// through every path, and a random comparison with an exact reference.
+// through every path (a record, a line's columns, a typed line), implied
+// decimals, the rounding mode and flags of the conversion, and the report
+// of a refused field. Random fields against an exact reference are the
+// fuzz target's (fuzz/check_read_real.cpp), whose kept inputs
+// test_fuzz_regressions.cpp replays.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -17,6 +21,7 @@
 namespace wexla {
 namespace {
 
+using testing_support::as_a_run;
 using testing_support::ScratchFolder;
 
 constexpr std::uint32_t kRefused = 0xDEADBEEF;  // marks a refused field
@@ -236,15 +241,14 @@ TEST(RealField, OverflowAndUnderflowRaiseTheirFlags) {
 TEST(RealFieldDeathTest, RefusedFieldInARecordEndsTheRun) {
   constexpr Format kPercent = WEXLA_FORMAT("(f14.0)");
   std::string record = padded("12abc", 40);
-  EXPECT_EXIT(
-      {
-        float value = 0;
-        read_record(std::span<const char>(record.data(), record.size()), kPercent, value);
-      },
-      testing::ExitedWithCode(2),
-      "At line [0-9]+ of file test_read_real.cpp\n"
-      "Wexla run-time error: Bad value during floating point read\n\n"
-      "Error termination. Backtrace:\n#0 ");
+  EXPECT_EXIT(as_a_run([&] {
+                float value = 0;
+                read_record(std::span<const char>(record.data(), record.size()), kPercent, value);
+              }),
+              testing::ExitedWithCode(2),
+              "At line [0-9]+ of file test_read_real.cpp\n"
+              "Wexla run-time error: Bad value during floating point read\n\n"
+              "Error termination. Backtrace:\n#0 ");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 namespace wexla {
 namespace {
 
+using testing_support::as_a_run;
 using testing_support::ScratchFolder;
 
 constexpr int kUnit = 22;
@@ -75,12 +76,13 @@ TEST(RecordWrite, InMemoryRecordIsFilledWithBlanks) {
 
 TEST(RecordWriteDeathTest, MismatchedItemsAndOverflowEndTheRun) {
   TextField<4> record;
-  EXPECT_EXIT(write_record(record.span(), kWholeRecord, std::string_view("too long")),
-              testing::ExitedWithCode(2), "Wexla run-time error: End of record");
-  EXPECT_EXIT(write_record(record.span(), WEXLA_FORMAT("(i3)"), 1.5f), testing::ExitedWithCode(2),
-              "Value 1 is REAL but its format item is I");
-  EXPECT_EXIT(write_record(record.span(), WEXLA_FORMAT("('x')"), 1), testing::ExitedWithCode(2),
-              "No format item left for value 1");
+  EXPECT_EXIT(
+      as_a_run([&] { write_record(record.span(), kWholeRecord, std::string_view("too long")); }),
+      testing::ExitedWithCode(2), "Wexla run-time error: End of record");
+  EXPECT_EXIT(as_a_run([&] { write_record(record.span(), WEXLA_FORMAT("(i3)"), 1.5f); }),
+              testing::ExitedWithCode(2), "Value 1 is REAL but its format item is I");
+  EXPECT_EXIT(as_a_run([&] { write_record(record.span(), WEXLA_FORMAT("('x')"), 1); }),
+              testing::ExitedWithCode(2), "No format item left for value 1");
 }
 
 // Reads every line of `content` with "(a)" into a field of `width`.
@@ -142,26 +144,24 @@ TEST(RecordRead, LinesLongerThanTheReadBuffer) {
 
 TEST(RecordReadDeathTest, EndOfFileWithoutABranchEndsTheRun) {
   ScratchFolder dir;
-  EXPECT_EXIT(
-      {
-        testing_support::open_with_content(dir, kUnit, "");
-        TextField<8> line;
-        read_record(kUnit, kWholeRecord, line.span());
-      },
-      testing::ExitedWithCode(2),
-      "At line [0-9]+ of file test_record.cpp \\(unit = 22, file = '.*input.txt'\\)\n"
-      "Wexla run-time error: End of file\n");
+  EXPECT_EXIT(as_a_run([&] {
+                testing_support::open_with_content(dir, kUnit, "");
+                TextField<8> line;
+                read_record(kUnit, kWholeRecord, line.span());
+              }),
+              testing::ExitedWithCode(2),
+              "At line [0-9]+ of file test_record.cpp \\(unit = 22, file = '.*input.txt'\\)\n"
+              "Wexla run-time error: End of file\n");
 }
 
 TEST(RecordReadDeathTest, CommaAloneOnAnUnfinishedLastLineIsTheEnd) {
   ScratchFolder dir;
-  EXPECT_EXIT(
-      {
-        testing_support::open_with_content(dir, kUnit, ",");
-        float value = 0;
-        read_record(kUnit, WEXLA_FORMAT("(f14.0)"), value);
-      },
-      testing::ExitedWithCode(2), "End of file");
+  EXPECT_EXIT(as_a_run([&] {
+                testing_support::open_with_content(dir, kUnit, ",");
+                float value = 0;
+                read_record(kUnit, WEXLA_FORMAT("(f14.0)"), value);
+              }),
+              testing::ExitedWithCode(2), "End of file");
 }
 
 TEST(RecordRead, InMemoryRecordSkipsAndTakesFields) {

@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <string>
 
+#include "../host_facilities.hpp"
 #include "textio/connections/connection_table.hpp"
 #include "textio/ending/end_run.hpp"
 #include "textio/ending/failure.hpp"
+#include "textio/ending/stop.hpp"
 #include "textio/files/shell.hpp"
 #include "textio/records/record.hpp"
 #include "unit_support.hpp"
@@ -46,12 +48,12 @@ TEST(ShellStandIn, GetsTheTrimmedTextAfterPendingOutputIsWritten) {
   seen.path = dir.path("input.txt").string();
   ASSERT_TRUE(std::filesystem::exists(seen.path));
   write_record(kUnit, kWholeRecord, std::string_view("pending"));
-  connection_table().run_command = recording_shell;
+  connection_table().system.run_command = recording_shell;
   (void)run_shell_command("cp temp.OUT BEST.OUT    ");
   EXPECT_EQ(seen.command, "cp temp.OUT BEST.OUT");
   EXPECT_EQ(seen.file_size, 8) << "the record and its line end reach the file first";
   (void)restart_connections();
-  EXPECT_EQ(connection_table().run_command, nullptr);
+  EXPECT_EQ(connection_table().system.run_command, nullptr);
 }
 
 // The wait status a shell gives back, read as the command's ending.
@@ -77,7 +79,7 @@ TEST(ShellStandIn, WaitStatusesReadAsOutcomes) {
       {-1, Ending::not_run, 0, false},               // no shell at all
   };
   (void)restart_connections();
-  connection_table().run_command = recording_shell;
+  connection_table().system.run_command = recording_shell;
   for (const Row& row : rows) {
     seen.answer = row.wait_status;
     CommandOutcome outcome = run_shell_command("rm temp.OUT");
@@ -96,55 +98,81 @@ struct Ended {
   throw Ended{status};
 }
 
-int documents_seen = -1;
-int note_documents(int status, void*) {
-  documents_seen = status;
-  return status + 1;
-}
-
-// The end of the process goes to the stand-in, after every connection is
-// closed and the end_of_run callback has changed the status.
-TEST(EndProcessStandIn, GetsTheStatusAfterEverythingElse) {
+// A run that cannot be described (memory ran out) ends at once: every
+// connection closed, then the process ended through the seam.
+TEST(EndProcessStandIn, GetsTheStatusOnceEveryConnectionIsClosed) {
   (void)restart_connections();
   ScratchFolder dir;
   testing_support::open_with_content(dir, kUnit, "old content\n");
   write_record(kUnit, kWholeRecord, std::string_view("new"));
   ConnectionTable& t = connection_table();
-  t.end_of_run = note_documents;
-  t.end_process = throw_status;
-  documents_seen = -1;
+  t.system.end_process = throw_status;
   int status = -1;
   try {
-    end_run(5);
+    end_run_now(run_end(RunEnd::Why::failure, 5, {}));
   } catch (const Ended& ended) {
     status = ended.status;
   }
-  EXPECT_EQ(documents_seen, 5);
-  EXPECT_EQ(status, 6);
+  EXPECT_EQ(status, 5);
   EXPECT_EQ(find_connection(kUnit), nullptr);
   EXPECT_EQ(dir.read("input.txt"), "new\n");
   (void)restart_connections();
-  EXPECT_EQ(t.end_process, nullptr);
+  EXPECT_EQ(t.system.end_process, nullptr);
   EXPECT_FALSE(t.ending);
 }
 
-// A failure report's facts live in the table, so a fresh table forgets them.
-TEST(EndProcessStandIn, FreshTableForgetsTheReport) {
-  (void)restart_connections();
-  ConnectionTable& t = connection_table();
-  t.end_process = throw_status;
-  testing::internal::CaptureStderr();
+// A stop and a failure come back as the run's end, with their status and
+// reason; a final write that fails at the end becomes the end, unless the
+// run ends for a failure already reported.
+TEST(RunEnds, WhatEachEndCarriesAndWhatAFailedFinalWriteMakesOfIt) {
   try {
+    testing::internal::CaptureStderr();
     report_failure(Where::current(), {}, "a planted failure");
-  } catch (const Ended& ended) {
-    EXPECT_EQ(ended.status, 2);
+    ADD_FAILURE() << "the failure did not end the run";
+  } catch (const RunEnd& end) {
+    (void)testing::internal::GetCapturedStderr();
+    EXPECT_EQ(end.why, RunEnd::Why::failure);
+    EXPECT_EQ(end.status, 2);
+    EXPECT_EQ(end.reason_text(), "a planted failure");
   }
-  (void)testing::internal::GetCapturedStderr();
-  EXPECT_TRUE(failure_reported());
-  EXPECT_EQ(failure_reason(), "a planted failure");
-  (void)restart_connections();
-  EXPECT_FALSE(failure_reported());
-  EXPECT_EQ(failure_reason(), "");
+  try {
+    stop_run();
+    ADD_FAILURE() << "the stop did not end the run";
+  } catch (const RunEnd& end) {
+    EXPECT_EQ(end.why, RunEnd::Why::stop);
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.reason_text(), "");
+  }
+
+  SKIP_WHEN(host::why_no_full_device());
+  struct Row {
+    RunEnd::Why why;
+    int status;
+    RunEnd::Why then;
+    int then_status;
+    const char* reason;  // null: the full disk's
+  };
+  const Row rows[] = {
+      {RunEnd::Why::finished, 0, RunEnd::Why::failure, 2, nullptr},
+      {RunEnd::Why::stop, 0, RunEnd::Why::failure, 2, nullptr},
+      {RunEnd::Why::not_found, 66, RunEnd::Why::failure, 66, nullptr},
+      {RunEnd::Why::failure, 2, RunEnd::Why::failure, 2, "the first"},
+  };
+  for (const Row& row : rows) {
+    (void)restart_connections();
+    ScratchFolder dir;
+    testing_support::open_on_full_disk(kUnit, dir, "f");
+    write_record(kUnit, kWholeRecord, std::string_view("pending"));
+    RunEnd end = run_end(row.why, row.status, row.reason != nullptr ? row.reason : "");
+    testing::internal::CaptureStderr();
+    close_every_connection(end);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(end.why, row.then) << row.status;
+    EXPECT_EQ(end.status, row.then_status) << row.status;
+    EXPECT_EQ(end.reason_text(), row.reason != nullptr ? row.reason : host::error_text(ENOSPC));
+    EXPECT_EQ(err.empty(), row.reason != nullptr) << "reported once: " << err;
+    EXPECT_EQ(find_connection(kUnit), nullptr);
+  }
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ constexpr int kWalked = 25;  // the same statements, walking the format
 bool walked_read(int unit, std::span<char> target) {
   ReadStatement<ConnectionSource> s = begin_read(unit, kWholeRecord, true);
   read_text(s, target);
-  return !end_read(s);
+  return end_read(s);
 }
 
 void walked_write(int unit, std::string_view text) {

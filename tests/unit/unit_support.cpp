@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include "textio/connections/connection_table.hpp"
+#include "textio/ending/end_run.hpp"
+#include "textio/ending/run_end.hpp"
 #include "textio/files/closing.hpp"
 #include "textio/files/opening.hpp"
 
@@ -26,6 +28,17 @@ Connection& open_on_full_disk(int number, const ScratchFolder& dir, const std::s
   ::dup2(full, c.descriptor);
   ::close(full);
   return c;
+}
+
+void as_a_run(const std::function<void()>& steps, Where where) {
+  RunEnd end = run_end(RunEnd::Why::finished, 0, {}, where);
+  try {
+    steps();
+  } catch (const RunEnd& early) {
+    end = early;
+  }
+  close_every_connection(end);
+  end_process(end.status);
 }
 
 namespace {

@@ -64,6 +64,7 @@ struct Connection {
   OpenStatus status = OpenStatus::old_file;
   bool at_end = false;    // no data lies beyond the position: writing needs no cut
   bool buffered = false;  // a regular file
+  bool discards = false;  // what is written goes nowhere: a screen nobody is to see
   FileIdentity identity;  // read from the descriptor when the connection is made
   // Offset of the next byte a statement reads or writes.
   std::uint64_t position = 0;

@@ -48,6 +48,7 @@ void attach(Connection& c, int number, int fd, std::string_view name, Action act
   c.file_name_length = std::min(name.size(), kMaxFileName);
   std::memcpy(c.file_name, name.data(), c.file_name_length);
   c.descriptor = fd;
+  c.discards = false;
   c.action = action;
   c.status = status;
   c.buffered = known && S_ISREG(st.st_mode);
@@ -74,15 +75,22 @@ IoError release(Connection& c) {
   return e;
 }
 
-void start_connections() {
+void start_connections(ScreenPlace screen) {
   ConnectionTable& t = connection_table();
   attach(t.slots[0], kStdinConnection, 0, "stdin", Action::read_only, OpenStatus::old_file);
   attach(t.slots[1], kStdoutConnection, 1, "stdout", Action::write_only, OpenStatus::old_file);
   attach(t.slots[2], kStderrConnection, 2, "stderr", Action::write_only, OpenStatus::old_file);
+  t.standard_output = t.slots[1].identity;
+  t.standard_error = t.slots[2].identity;
+  if (screen == ScreenPlace::standard_error) {
+    attach(t.slots[1], kStdoutConnection, 2, "stderr", Action::write_only, OpenStatus::old_file);
+  } else if (screen == ScreenPlace::nowhere) {
+    attach(t.slots[1], kStdoutConnection, -1, "", Action::write_only, OpenStatus::old_file);
+    t.slots[1].discards = true;
+  }
   t.slots[0].at_end = false;
   t.slots[1].at_end = true;
   t.slots[2].at_end = true;
-  t.standard_error = t.slots[2].identity;
 }
 
 IoError restart_connections() {
@@ -94,12 +102,7 @@ IoError restart_connections() {
     if (e && !first) first = e;
   }
   t.ending = false;
-  t.end_of_run = nullptr;
-  t.end_of_run_context = nullptr;
-  t.failure_reported = false;
-  t.failure_reason_length = 0;
-  t.run_command = nullptr;
-  t.end_process = nullptr;
+  t.system = {};
   start_connections();
   return first;
 }

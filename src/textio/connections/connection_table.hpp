@@ -10,6 +10,7 @@
 #include "textio/connections/connection.hpp"
 #include "textio/connections/file_identity.hpp"
 #include "textio/connections/io_error.hpp"
+#include "textio/connections/system_seam.hpp"
 
 namespace wexla {
 
@@ -27,28 +28,12 @@ struct ConnectionTable {
   // The descriptor of the current folder that holds the run's lock on it
   // (files/folder_lock.hpp), or -1; it stays open until the process ends.
   int folder_lock = -1;
-  // The file standard error was at the start: connection 0 leaves it when
-  // the summary file is opened, and no file the run writes may be it.
+  // The files standard output and standard error were at the start: the
+  // screen may be put elsewhere and connection 0 leaves standard error when
+  // the summary file is opened, and no file the run writes may be either.
+  FileIdentity standard_output;
   FileIdentity standard_error;
-  // The program's one callback: a run that writes documents sets it, and
-  // end_run calls it once, after every connection is closed and before the
-  // process ends, with the status it is about to end with (a failure report
-  // is written by then). It returns the status to end with.
-  int (*end_of_run)(int status, void* context) = nullptr;
-  void* end_of_run_context = nullptr;
-  // Whether a failure report was written, and the first one's reason, for
-  // whoever describes the run afterwards (ending/failure.hpp).
-  bool failure_reported = false;
-  char failure_reason[512] = {};
-  std::size_t failure_reason_length = 0;
-  // The system around the run, as a table of system calls that tests may
-  // replace. How shell commands run: null for the system's shell
-  // (std::system); a stand-in takes the command text and returns a wait
-  // status as std::system does. How the process ends: null for std::exit;
-  // a stand-in must not return (the whole-program fuzz check throws, so
-  // that runs take place in its own process).
-  int (*run_command)(const char* command) = nullptr;
-  void (*end_process)(int status) = nullptr;
+  SystemSeam system;
 };
 
 // The one table of the run. It is made before the program starts, so that
@@ -58,13 +43,20 @@ inline ConnectionTable& connection_table() {
   return the_connection_table;
 }
 
+// Where the screen, connection 6, goes: standard output, standard error
+// (when standard output holds a document and a person answers prompts), or
+// nowhere (a batch run whose standard output holds a document).
+enum class ScreenPlace : unsigned char { standard_output, standard_error, nowhere };
+
 // Makes connections 5, 6 and 0 on descriptors 0, 1 and 2 (identity read
-// now) in an empty table: the start of the run.
-void start_connections();
+// now) in an empty table: the start of the run. The screen goes where
+// `screen` says.
+void start_connections(ScreenPlace screen = ScreenPlace::standard_output);
 
 // Ends every connection in the table, writing what is pending, and starts
-// afresh as at the start of the run. A test calls it so that no connection
-// of an earlier test is left over. Returns the first failure of a final write.
+// afresh as at the start of the run, with the system seam emptied. A test
+// calls it so that no connection of an earlier test is left over. Returns
+// the first failure of a final write.
 [[nodiscard]] IoError restart_connections();
 
 // The connection with this number, or null when it is unconnected.

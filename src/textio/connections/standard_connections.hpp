@@ -5,8 +5,11 @@
 
 namespace wexla {
 
-inline constexpr int kStdinConnection = 5;
-inline constexpr int kStdoutConnection = 6;
+// The numbers the run's diagnostics have always shown for these streams.
+inline constexpr int kStdinConnection = 5;   // the answers at the prompts
+inline constexpr int kStdoutConnection = 6;  // the screen
+// 0 is standard error until the summary file takes it over, so that
+// reports, written to descriptor 2 directly, never pass through it.
 inline constexpr int kStderrConnection = 0;
 
 }  // namespace wexla

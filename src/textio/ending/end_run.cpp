@@ -9,30 +9,30 @@
 
 namespace wexla {
 
-void end_run(int status, Where where) {
+void close_every_connection(RunEnd& end) {
   ConnectionTable& t = connection_table();
-  if (!t.ending) {
-    t.ending = true;
-    // Every connection is closed even after one fails; the first failure is
-    // reported unless the run is ending because of an earlier one.
-    bool closed = true;
-    for (Connection& c : t.slots) {
-      if (!c.connected) continue;
-      if (IoError e = release(c)) {
-        closed = false;
-        if (!failure_reported()) write_failure_report(where, c.ref(), reason_text(e));
-      }
-    }
-    if (!closed && status == 0) status = kExitFailure;
+  // Memory running out while connections close ends the run a second time:
+  // they are not closed twice.
+  if (t.ending) return;
+  t.ending = true;
+  for (Connection& c : t.slots) {
+    if (!c.connected) continue;
+    IoError e = release(c);
+    if (!e || end.why == RunEnd::Why::failure) continue;
+    write_failure_report(end.where, c.ref(), reason_text(e));
+    end = run_end(RunEnd::Why::failure, end.status == 0 ? kExitFailure : end.status, reason_text(e),
+                  end.where);
   }
-  // Taken out before the call, so that an end of the run from inside it
-  // (memory running out) does not call it again.
-  if (auto* hook = t.end_of_run) {
-    t.end_of_run = nullptr;
-    status = hook(status, t.end_of_run_context);
-  }
-  if (auto* end = t.end_process) end(status);
+}
+
+void end_process(int status) {
+  if (auto* end = connection_table().system.end_process) end(status);
   std::exit(status);
+}
+
+void end_run_now(RunEnd end) {
+  close_every_connection(end);
+  end_process(end.status);
 }
 
 }  // namespace wexla

@@ -1,14 +1,23 @@
-// The one way a run ends: every connection flushed and closed, then the
-// process ends with its status.
+// The end of every run: each connection still open flushed and closed, then
+// the process ended with the run's status through the system seam.
 #pragma once
 
-#include "textio/ending/where.hpp"
+#include "textio/ending/run_end.hpp"
 
 namespace wexla {
 
-// Closes every connection and ends the process with `status` (2 if the
-// closing itself failed, after reporting that failure unless a failure was
-// reported before), after calling the table's end_of_run when it is set.
-[[noreturn]] void end_run(int status, Where where = Where::current());
+// Closes every connection still open, even after one fails. A final write
+// that fails is reported unless the run ends because of a failure already
+// reported; it then becomes the run's end: a failure with that reason, and
+// status 2 where the status was 0.
+void close_every_connection(RunEnd& end);
+
+// Ends the process with `status`: std::exit, unless a test put a stand-in
+// in the system seam.
+[[noreturn]] void end_process(int status);
+
+// An end that cannot wait to be described (memory ran out): every
+// connection closed, then the process ended with the end's status.
+[[noreturn]] void end_run_now(RunEnd end);
 
 }  // namespace wexla

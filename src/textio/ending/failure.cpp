@@ -1,5 +1,5 @@
 // The run-time failure report written straight to descriptor 2 (locus line,
-// reason, backtrace), the end of the run after it, and the handlers for
+// reason, backtrace), the end of the run it throws, and the handlers for
 // running out of memory and for the signals a failed write would raise.
 #include "textio/ending/failure.hpp"
 
@@ -88,13 +88,6 @@ std::string_view base_name(const char* path) {
 
 [[gnu::noinline]] void write_report(Where where, ConnectionRef connection, std::string_view reason,
                                     int skip) {
-  ConnectionTable& t = connection_table();
-  if (!t.failure_reported) {
-    t.failure_reason_length = std::min(reason.size(), sizeof t.failure_reason);
-    if (t.failure_reason_length > 0)
-      std::memcpy(t.failure_reason, reason.data(), t.failure_reason_length);
-  }
-  t.failure_reported = true;
   char locus[1024];
   std::string_view file = base_name(where.file_name());
   int n;
@@ -121,31 +114,21 @@ std::string_view base_name(const char* path) {
 
 }  // namespace
 
-bool failure_reported() {
-  return connection_table().failure_reported;
-}
-
-std::string_view failure_reason() {
-  const ConnectionTable& t = connection_table();
-  return {t.failure_reason, t.failure_reason_length};
-}
-
 void write_failure_report(Where where, ConnectionRef connection, std::string_view reason) {
   write_report(where, connection, reason, 1);
 }
 
 void report_failure(Where where, ConnectionRef connection, std::string_view reason) {
   write_report(where, connection, reason, 1);
-  end_run(kExitFailure, where);
+  throw run_end(RunEnd::Why::failure, kExitFailure, reason, where);
 }
 
 void out_of_memory() {
-  connection_table().failure_reported = true;
   write_stderr("Operating system error: ");
   write_stderr(std::strerror(ENOMEM));
   write_stderr("\nMemory allocation failed\n\nError termination. Backtrace:\n");
   write_backtrace(0, false);
-  end_run(kExitOutOfMemory);
+  end_run_now(run_end(RunEnd::Why::failure, kExitOutOfMemory, {}));
 }
 
 void install_failure_handlers() {

@@ -1,12 +1,12 @@
 // The stop of a run without an error: the floating-point note when one is
-// due, then the end of the run with status 0.
+// due, then the stop thrown to where the run began.
 #include "textio/ending/stop.hpp"
 
 #include <cfenv>
 #include <string>
 
 #include "textio/connections/write_all.hpp"
-#include "textio/ending/end_run.hpp"
+#include "textio/ending/run_end.hpp"
 
 namespace wexla {
 
@@ -37,7 +37,7 @@ void write_floating_point_note() {
 
 void stop_run(Where where) {
   write_floating_point_note();
-  end_run(0, where);
+  throw run_end(RunEnd::Why::stop, 0, {}, where);
 }
 
 }  // namespace wexla

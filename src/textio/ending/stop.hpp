@@ -10,7 +10,8 @@ namespace wexla {
 // division by zero, overflow or underflow has been raised during the run.
 void write_floating_point_note();
 
-// Stops the run: the note when due, every connection closed, status 0.
+// Stops the run: the note when due, then the stop is thrown (run_end.hpp)
+// to where the run began, which closes every connection; status 0.
 [[noreturn]] void stop_run(Where where = Where::current());
 
 }  // namespace wexla

@@ -1,5 +1,6 @@
 // The advisory lock on the run's folder: an exclusive flock on a descriptor
-// of "." kept in the connection table until the process ends.
+// of "." kept in the connection table until the process ends, and the
+// refusal of a run that finds it held.
 #include "textio/files/folder_lock.hpp"
 
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 
 #include "textio/connections/connection_table.hpp"
+#include "textio/files/opening.hpp"
 
 namespace wexla {
 namespace {
@@ -50,6 +52,11 @@ FolderLock lock_current_folder() {
   // where the call itself is not supported) leaves the run as it was.
   return error == EWOULDBLOCK || error == EAGAIN ? FolderLock::held_by_other
                                                  : FolderLock::unavailable;
+}
+
+void lock_run_folder(int number, std::string_view name) {
+  if (lock_current_folder() == FolderLock::held_by_other)
+    fail_open(number, name, "another run is using this folder");
 }
 
 }  // namespace wexla

@@ -2,6 +2,8 @@
 // one folder cannot mix their files (the three output names are fixed).
 #pragma once
 
+#include <string_view>
+
 namespace wexla {
 
 enum class FolderLock : unsigned char {
@@ -15,5 +17,12 @@ enum class FolderLock : unsigned char {
 // the system releases it, however the run ends. Calling it again once held
 // answers `held`.
 FolderLock lock_current_folder();
+
+// The lock taken at the start of a run, before its first prompt, so that a
+// run waiting for its answers keeps its folder. When another run holds it,
+// this run is refused as an opening failure of the file `name` on
+// `number` ("Cannot open file '...': another run is using this folder"),
+// before it has written anything.
+void lock_run_folder(int number, std::string_view name);
 
 }  // namespace wexla

@@ -14,30 +14,11 @@
 #include "textio/connections/connection_table.hpp"
 #include "textio/connections/standard_connections.hpp"
 #include "textio/ending/failure.hpp"
+#include "textio/files/name_rule.hpp"
 #include "textio/text/text_field.hpp"
 
 namespace wexla {
 namespace {
-
-// A name as the system takes it: NUL-terminated. Names that no file can
-// have (too long, or holding a NUL byte) give the error the system would.
-struct CName {
-  char text[kMaxFileName + 1];
-  int error = 0;
-};
-
-CName c_name(std::string_view name) {
-  CName c{};
-  if (name.size() > kMaxFileName) {
-    c.error = ENAMETOOLONG;
-  } else if (name.find('\0') != std::string_view::npos) {
-    c.error = ENOENT;
-  } else {
-    std::memcpy(c.text, name.data(), name.size());
-    c.text[name.size()] = '\0';
-  }
-  return c;
-}
 
 // True when the named file exists and is the file open on `c`: the same
 // device and inode. A file the run writes as its own is looked at without
@@ -115,54 +96,6 @@ void fail_open(int number, std::string_view name, std::string_view why, Where wh
                 static_cast<int>(name.size()), name.data(), static_cast<int>(why.size()),
                 why.data());
   report_failure(where, {number, {}}, reason);
-}
-
-const char* kind_of_file(mode_t mode) {
-  if (S_ISREG(mode)) return "an ordinary file";
-  if (S_ISLNK(mode)) return "a symbolic link";
-  if (S_ISDIR(mode)) return "a folder";
-  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-  if (S_ISSOCK(mode)) return "a socket";
-  return "not an ordinary file";
-}
-
-NameLook look_at_name(std::string_view name) {
-  CName path = c_name(name.substr(0, string_len_trim(name)));
-  struct stat st {};
-  NameLook look;
-  if (path.error != 0 || ::lstat(path.text, &st) != 0) return look;
-  look.exists = true;
-  look.ordinary = S_ISREG(st.st_mode);
-  look.kind = kind_of_file(st.st_mode);
-  look.identity = identity_of(st);
-  look.size = static_cast<std::uint64_t>(st.st_size);
-  return look;
-}
-
-bool run_file_clash(const FileIdentity& file, const Connection* except, char* why,
-                    std::size_t size) {
-  const ConnectionTable& t = connection_table();
-  const char* stream = nullptr;
-  const Connection* other = nullptr;
-  for (const Connection& c : t.slots) {
-    // Standard input is only read; a file that feeds the answers harms nothing.
-    if (!c.connected || &c == except || c.number == kStdinConnection) continue;
-    if (same_file(file, c.identity)) other = &c;
-  }
-  if (other != nullptr && other->descriptor == 1) stream = "output";
-  if (other != nullptr && other->descriptor == 2) stream = "error";
-  if (other == nullptr && same_file(file, t.standard_error)) stream = "error";
-  if (stream != nullptr) {
-    std::snprintf(why, size, "it is the standard %s; send the standard %s elsewhere", stream,
-                  stream);
-  } else if (other != nullptr) {
-    std::snprintf(why, size, "it is the same file as '%.*s'; remove one of them or run elsewhere",
-                  static_cast<int>(other->file_name_length), other->file_name);
-  } else {
-    return false;
-  }
-  return true;
 }
 
 namespace {

@@ -46,7 +46,7 @@ CommandOutcome run_shell_command(std::string_view command, Where where) {
   std::memcpy(text, command.data(), length);
   text[length] = '\0';
   flush_all_connections(where);
-  int (*stand_in)(const char*) = connection_table().run_command;
+  int (*stand_in)(const char*) = connection_table().system.run_command;
   return outcome_of(stand_in != nullptr ? stand_in(text) : std::system(text));
 }
 

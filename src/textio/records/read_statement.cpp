@@ -133,7 +133,7 @@ void read_real(ReadStatement<Source>& s, float& target) {
 template <class Source>
 bool end_read(ReadStatement<Source>& s) {
   if (!s.end_of_file) goes_on(s, finish(s.source));
-  return s.end_of_file;
+  return !s.end_of_file;
 }
 
 template void read_text(ReadStatement<ConnectionSource>&, std::span<char>);
@@ -145,7 +145,7 @@ template bool end_read(ReadStatement<MemorySource>&);
 
 bool read_text_record_general(Connection& c, std::span<char> target, bool end_branch, Where where) {
   if (IoError e = read_ahead(c)) fail_io(c.ref(), e, where);
-  if (take_whole_line(c, target)) return false;
+  if (take_whole_line(c, target)) return true;
   ReadStatement<ConnectionSource> s{{&c}, {where}};
   s.end_branch = end_branch;
   take_text(s, target, target.size());

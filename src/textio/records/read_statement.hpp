@@ -27,13 +27,14 @@ template <class Source>
 void read_text(ReadStatement<Source>& s, std::span<char> target);
 template <class Source>
 void read_real(ReadStatement<Source>& s, float& target);
-// Ends the statement; true when the end of the file was met and the caller
-// takes its end-of-file branch.
+// Ends the statement; true when a record was read, false when the end of
+// the file was met and the caller takes its end-of-file branch.
 template <class Source>
 bool end_read(ReadStatement<Source>& s);
 
-// Every other case of a whole-record read, out of line: true when the end
-// of the file was met and the statement has an end-of-file branch.
+// Every other case of a whole-record read, out of line: true when a record
+// was read, false when the end of the file was met (only a statement with
+// an end-of-file branch sees that).
 bool read_text_record_general(Connection& c, std::span<char> target, bool end_branch, Where where);
 
 }  // namespace wexla

@@ -77,14 +77,15 @@ inline constexpr std::size_t kInlineLineWidth = 80;
   return true;
 }
 
-// True when the end of the file was met (the end-of-file branch). The
-// number and the place are passed apart, so that they travel in registers.
+// True when a record was read, false when the end of the file was met (the
+// end-of-file branch). The number and the place are passed apart, so that
+// they travel in registers.
 [[gnu::always_inline]] inline bool read_text_record(int number, std::span<char> target,
                                                     bool end_branch, Where where) {
   Connection& c = statement_connection(number, false, where);
   bool unused = false;
   if (target.size() == kInlineLineWidth && take_line_head(c, target.data(), kBlank, unused)) {
-    return false;
+    return true;
   }
   return read_text_record_general(c, target, end_branch, where);
 }
@@ -93,7 +94,7 @@ inline constexpr std::size_t kInlineLineWidth = 80;
 // an end-of-file branch, and whether the line holds `watched`, found in the
 // same pass over its bytes.
 struct LineRead {
-  bool got_line;  // false at the end of the file
+  bool got_line;  // a line was read; false at the end of the file
   bool holds_watched;
 };
 [[gnu::always_inline]] inline LineRead read_line_or_end(OnConnection from,
@@ -102,7 +103,7 @@ struct LineRead {
   Connection& c = statement_connection(from.number, false, from.where);
   LineRead read{true, false};
   if (take_line_head(c, target.data(), watched, read.holds_watched)) return read;
-  read.got_line = !read_text_record_general(c, target, true, from.where);
+  read.got_line = read_text_record_general(c, target, true, from.where);
   read.holds_watched = holds_byte<kInlineLineWidth>(target.data(), watched);
   return read;
 }
@@ -136,8 +137,9 @@ void write_record(ToMemory to, const Format& format, const Values&... values) {
   end_write(s);
 }
 
-// A whole input statement on a connection; true when the end of the file
-// was met and the statement has an end-of-file branch.
+// A whole input statement on a connection; true when a record was read,
+// false when the end of the file was met and the statement has an
+// end-of-file branch.
 // Always inline, so that an "(a)" statement is the inline steps of
 // read_text_record at its call site.
 template <class... Targets>
@@ -164,12 +166,12 @@ void read_record(FromMemory from, const Format& format, Targets&&... targets) {
   end_read(s);
 }
 
-// A whole input statement with an end-of-file branch: false at the end.
-// Only a connection has an end of file.
+// A whole input statement with an end-of-file branch: true when a record
+// was read, false at the end. Only a connection has an end of file.
 template <class... Targets>
 [[gnu::always_inline]] inline bool read_record_or_end(OnConnection from, const Format& format,
                                                       Targets&&... targets) {
-  return !read_connection_record(from, format, true, targets...);
+  return read_connection_record(from, format, true, targets...);
 }
 
 }  // namespace wexla

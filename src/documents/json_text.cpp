@@ -1,6 +1,6 @@
 // JSON strings from bytes: escapes, UTF-8 checked sequence by sequence,
 // stray bytes as U+FFFD, and the hexadecimal form of the bytes.
-#include "app/json_text.hpp"
+#include "documents/json_text.hpp"
 
 namespace wexla {
 namespace {

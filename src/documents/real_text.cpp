@@ -1,11 +1,11 @@
 // The shortest decimal text that reads back to a single-precision value.
-#include "app/real_text.hpp"
+#include "documents/real_text.hpp"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/join_text.hpp"
+#include "documents/join_text.hpp"
 
 namespace wexla {
 namespace {

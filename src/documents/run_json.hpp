@@ -1,12 +1,13 @@
 // The run as one JSON document (RFC 8259, UTF-8): the results file, the
 // percentage, how the run ended, every fit with its table values and
 // parameter lines, the best fit, the count within the window and the
-// files written. A function of the run's facts alone.
+// files written. A function of the run's description and its recorded
+// fits alone, written fit by fit.
 #pragma once
 
-#include <string>
-
-#include "scan/run_facts.hpp"
+#include "documents/document_out.hpp"
+#include "documents/run_description.hpp"
+#include "scan/fit_recorder.hpp"
 
 namespace wexla {
 
@@ -16,9 +17,6 @@ namespace wexla {
 // text that is not valid UTF-8 is written with U+FFFD for each stray byte
 // and gets a companion member, its name followed by "_hex", that holds its
 // bytes in hexadecimal.
-std::string run_document_json(const RunFacts& facts);
-
-// The outcome's name in the document: "normal", "not a normal fit", "failed".
-const char* outcome_name(RunOutcome outcome);
+void write_run_json(DocumentOut& out, const RunDescription& run, const FitRecorder& fits);
 
 }  // namespace wexla

@@ -1,0 +1,28 @@
+// What a run is to do, decided from the command line before anything is
+// read or written: answer the command line (a refusal, the usage text, the
+// version) or run; as a batch run or with a person; where the screen goes;
+// which documents are wanted.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "documents/documents.hpp"
+#include "textio/connections/connection_table.hpp"
+
+namespace wexla {
+
+struct RunPlan {
+  enum class Answer : unsigned char { run, refusal, help, version };
+  Answer answer = Answer::run;
+  std::string refusal;  // the one line of a refused command line
+  bool batch = false;   // no prompt, no editor, no final wait
+  ScreenPlace screen = ScreenPlace::standard_output;
+  DocumentRequest documents;
+  std::span<char* const> operands;  // the results file and the percentage, as given
+};
+
+// The plan for the command-line arguments after the program's name.
+RunPlan plan_run(std::span<char* const> arguments);
+
+}  // namespace wexla

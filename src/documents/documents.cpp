@@ -1,0 +1,63 @@
+// Writing the documents a run was asked for.
+#include "documents/documents.hpp"
+
+#include "documents/document_file.hpp"
+#include "documents/fit_table_csv.hpp"
+#include "documents/join_text.hpp"
+#include "documents/run_json.hpp"
+#include "textio/connections/write_all.hpp"
+
+namespace wexla {
+namespace {
+
+// A line on standard error, once the connections are closed.
+void say(const std::string& line) {
+  std::string text = join({line, "\n"});
+  (void)write_all(2, text.data(), text.size());
+}
+
+enum class Format { json, csv };
+
+// One document: opened in its place, written fit by fit, closed.
+bool write_one(std::string_view name, const char* what, Format format, const RunDescription& run,
+               const FitRecorder& fits) {
+  if (name.empty()) return true;
+  DocumentFile document;
+  std::string problem = open_document(document, name, run.results);
+  if (problem.empty()) {
+    if (format == Format::json) {
+      write_run_json(document.out, run, fits);
+    } else {
+      write_fit_table_csv(document.out, fits);
+    }
+    problem = close_document(document);
+  }
+  if (problem.empty()) return true;
+  say(join({"wexla: cannot write the ", what, " to '", name, "': ", problem}));
+  return false;
+}
+
+}  // namespace
+
+bool DocumentRequest::on_standard_output() const {
+  return json_file == kStandardOutputName || csv_file == kStandardOutputName;
+}
+
+std::string refused_document(const DocumentRequest& request) {
+  for (std::string_view name : {request.json_file, request.csv_file}) {
+    if (name.empty() || name == kStandardOutputName) continue;
+    std::string problem = document_target_problem(name, {});
+    if (!problem.empty())
+      return join({"wexla: cannot write a document to '", name, "': ", problem});
+  }
+  return {};
+}
+
+bool write_documents(const DocumentRequest& request, const RunDescription& run,
+                     const FitRecorder& fits) {
+  bool json = write_one(request.json_file, "JSON document", Format::json, run, fits);
+  bool csv = write_one(request.csv_file, "CSV table", Format::csv, run, fits);
+  return json && csv;
+}
+
+}  // namespace wexla

@@ -1,0 +1,16 @@
+// The calls to the system around the run that a test or the whole-program
+// fuzz check may put a stand-in in place of, as a table of system calls:
+// null everywhere in the program, which then calls the system itself.
+#pragma once
+
+namespace wexla {
+
+struct SystemSeam {
+  // Runs a shell command and returns a wait status, as std::system does.
+  int (*run_command)(const char* command) = nullptr;
+  // Ends the process; a stand-in must not return (the fuzz check throws,
+  // so that runs take place in its own process).
+  void (*end_process)(int status) = nullptr;
+};
+
+}  // namespace wexla
