@@ -130,6 +130,8 @@ int run_program(const std::string& dir, const RunConfig& config) {
   const Home& h = home();
   CommandLog& log = command_log();
   log.count = 0;
+  log.copy_writes = 0;
+  log.best_renames = 0;
   log.failing_copy = config.failing_copy;
   log.fault = config.fault;
   log.screen_fd = config.screen_on_stderr ? 2 : 1;
@@ -145,10 +147,13 @@ int run_program(const std::string& dir, const RunConfig& config) {
   ConnectionTable& t = connection_table();
   (void)restart_connections();
   // Each run takes the folder's lock afresh.
-  if (t.folder_lock >= 0) ::close(t.folder_lock);
-  t.folder_lock = -1;
+  if (t.run_folder >= 0) ::close(t.run_folder);
+  t.run_folder = -1;
+  t.folder_locked = false;
   t.system.run_command = stand_in_shell;
   t.system.end_process = unwind_to_check;
+  t.system.copy_write = stand_in_copy_write;
+  t.system.rename_over = stand_in_rename;
   struct rlimit saved_limit {};
   ::getrlimit(RLIMIT_FSIZE, &saved_limit);
   if (config.file_limit > 0) {
@@ -170,8 +175,9 @@ int run_program(const std::string& dir, const RunConfig& config) {
 
   std::fesetenv(&fenv);
   ::setrlimit(RLIMIT_FSIZE, &saved_limit);
-  if (t.folder_lock >= 0) ::close(t.folder_lock);
-  t.folder_lock = -1;
+  if (t.run_folder >= 0) ::close(t.run_folder);
+  t.run_folder = -1;
+  t.folder_locked = false;
   t.system = {};
   for (int fd = 0; fd < 3; ++fd) {
     if (h.streams[fd] >= 0) ::dup2(h.streams[fd], fd);
@@ -540,7 +546,11 @@ std::string check_under_limit(const std::string& dir, const RunConfig& config, c
   if (code != e.status && code != 2 && code != 74)
     return "under a file-size limit: exit status " + std::to_string(code);
   if (code == 2 && e.outcome != Expected::failure) {
-    std::string copy_failed = "Cannot copy 'temp.OUT' to 'BEST.OUT': cp ended with status 1";
+    std::string copy_failed = config.batch
+                                  ? "Cannot copy 'temp.OUT' to 'BEST.OUT': writing 'BEST.OUT' "
+                                    "failed: " +
+                                        std::string(std::strerror(EFBIG))
+                                  : "Cannot copy 'temp.OUT' to 'BEST.OUT': cp ended with status 1";
     if (!has(err, "Wexla run-time error: " + std::string(std::strerror(EFBIG)) + "\n") &&
         !has(err, "Wexla run-time error: " + copy_failed + "\n"))
       return "under a file-size limit: standard error holds " + shown(err.substr(0, 600));

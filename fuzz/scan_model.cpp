@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 
 #include "app/banner.hpp"
 #include "line_model.hpp"
@@ -204,16 +205,27 @@ Expected model_run(const RunConfig& config, std::string_view results) {
     e.outcome = Expected::failure;
     e.reason = std::move(reason);
   };
-  // The copy of the section just closed; false when it fails.
+  // The copy of the section just closed; false when it fails. A batch run
+  // copies in process, through the stand-in's writes and rename.
   auto copy = [&]() {
-    e.commands.push_back({Command::copy, e.screen.size()});
+    if (!config.batch) e.commands.push_back({Command::copy, e.screen.size()});
     e.largest_file = std::max(e.largest_file, section.size());
-    if (++copies != config.failing_copy) {
+    bool fails = ++copies == config.failing_copy;
+    // A refused rename is followed by the copy written in place.
+    if (!fails || (config.batch && config.fault == CopyFault::killed)) {
       e.best = section;
       e.copied = true;
       return true;
     }
     std::string why(kCopyWhat);
+    if (config.batch && config.fault == CopyFault::status_one) {
+      fail(why + "writing 'BEST.OUT' failed: " + std::strerror(kFailedWrite));
+      return false;
+    }
+    if (config.batch && config.fault == CopyFault::not_found) {
+      fail(why + "putting the copy in place of 'BEST.OUT' failed: " + std::strerror(kFailedRename));
+      return false;
+    }
     switch (config.fault) {
       case CopyFault::status_one:
         fail(why + "cp ended with status 1");
@@ -312,7 +324,8 @@ Expected model_run(const RunConfig& config, std::string_view results) {
   e.counted = true;
   e.screen += "\n WSS within " + general(config.window_percent, 10, 3) + "% of best " +
               decimal(e.within_count, 5, -1) + "\n";
-  e.commands.push_back({Command::remove, e.screen.size()});
+  // A batch run starts no process: it unlinks the scratch file itself.
+  if (!config.batch) e.commands.push_back({Command::remove, e.screen.size()});
   if (!config.batch) {
     e.commands.push_back(
         {config.screen_on_stderr ? Command::show_on_stderr : Command::show, e.screen.size()});

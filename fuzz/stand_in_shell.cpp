@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -126,6 +127,24 @@ int stand_in_shell(const char* text) {
       break;
   }
   return exited(kNotFound);
+}
+
+int stand_in_copy_write(int descriptor, const char* data, std::size_t length) {
+  CommandLog& log = command_log();
+  if (++log.copy_writes == log.failing_copy) {
+    if (log.fault == CopyFault::status_one) return kFailedWrite;
+    if (log.fault == CopyFault::short_copy) length /= 2;
+  }
+  return write_whole(descriptor, data, length) ? 0 : errno;
+}
+
+int stand_in_rename(int folder, const char* from, const char* to) {
+  CommandLog& log = command_log();
+  if (std::string_view(to) == "BEST.OUT" && ++log.best_renames == log.failing_copy) {
+    if (log.fault == CopyFault::not_found) return kFailedRename;
+    if (log.fault == CopyFault::killed) return kRefusedRename;
+  }
+  return ::renameat(folder, from, folder, to) == 0 ? 0 : errno;
 }
 
 }  // namespace wexla::fuzz

@@ -21,6 +21,7 @@
 #include "textio/ending/end_run.hpp"
 #include "textio/ending/failure.hpp"
 #include "textio/ending/run_end.hpp"
+#include "textio/files/file_copy.hpp"
 #include "textio/files/folder_lock.hpp"
 #include "textio/records/record.hpp"
 
@@ -46,11 +47,15 @@ RunEnd run_steps(const RunPlan& plan, RunSettings& settings, FitRecorder& record
     // held from before the first prompt.
     lock_run_folder(scratch_connection, kScratchFileName);
     if (plan.batch) {
+      // A copy of BEST.OUT that an earlier batch run killed on the way left.
+      if (folder_locked()) remove_stale_replacements(run_folder_descriptor(), kBestFileName);
       run_batch_dialogue(settings, plan.operands);
     } else {
       run_dialogue(settings, plan.operands);
     }
     FitScan scan;
+    // A batch run starts no process: it copies BEST.OUT itself.
+    if (plan.batch) scan.best_copy = BestCopy::in_process;
     SummaryWriter summary;
     run_scan(settings.results_name.view(), settings.typed_name.view(), scan, summary, recorder);
     wrap_up(plan, settings, scan, recorder);

@@ -2,6 +2,7 @@
 // the scratch file removed, the editor started and the final Return.
 #include "app/wrap_up.hpp"
 
+#include "scan/capture.hpp"
 #include "scan/run_files.hpp"
 #include "scan/window_count.hpp"
 #include "textio/connections/standard_connections.hpp"
@@ -25,16 +26,14 @@ void wrap_up(const RunPlan& plan, const RunSettings& settings, FitScan& scan,
   record_count(recorder, threshold, fits_within);
   write_record(kStdoutConnection, kCountLine, settings.window_percent, fits_within);
 
-  // How these two end is not examined: a scratch file left behind or a
-  // missing editor loses nothing.
-  TextField<64> command{kRemoveScratchCommand};
-  (void)run_shell_command(command.view());
+  remove_scratch(scan.best_copy);
   // A batch run has no person to show the file to or to wait for.
   if (plan.batch) return;
-  // With a document on standard output, the editor's own text joins the
-  // screen on standard error.
+  // How the editor ends is not examined: a missing editor loses nothing.
+  // With a document on standard output, its own text joins the screen on
+  // standard error.
   const bool screen_on_stderr = plan.screen == ScreenPlace::standard_error;
-  command.assign(screen_on_stderr ? kShowBestOnStderrCommand : kShowBestCommand);
+  TextField<64> command{screen_on_stderr ? kShowBestOnStderrCommand : kShowBestCommand};
   (void)run_shell_command(command.view());
 
   // The answer is read as a whole line and not used.

@@ -3,13 +3,21 @@
 // them.
 #include "scan/capture.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "scan/results_guard.hpp"
 #include "scan/run_files.hpp"
 #include "textio/connections/connection_table.hpp"
 #include "textio/ending/failure.hpp"
 #include "textio/files/closing.hpp"
+#include "textio/files/file_copy.hpp"
+#include "textio/files/folder_lock.hpp"
 #include "textio/files/name_rule.hpp"
 #include "textio/files/opening.hpp"
 #include "textio/files/shell.hpp"
@@ -34,10 +42,75 @@ constexpr const char* kCopyWhat = "Cannot copy '" WEXLA_SCRATCH_FILE "' to '" WE
   report_failure(Where::current(), {}, reason);
 }
 
+// Why an in-process copy failed, for its reason line.
+void fail_copy_in_process(const CopyTrouble& t) {
+  char why[192];
+  const char* system = std::strerror(t.error);
+  switch (t.step) {
+    case CopyTrouble::Step::access:
+      std::snprintf(why, sizeof why, "'" WEXLA_BEST_FILE "' cannot be written: %s", system);
+      break;
+    case CopyTrouble::Step::reading:
+      std::snprintf(why, sizeof why, "reading '" WEXLA_SCRATCH_FILE "' failed: %s", system);
+      break;
+    case CopyTrouble::Step::creating:
+      std::snprintf(why, sizeof why, "'" WEXLA_BEST_FILE "' cannot be created: %s", system);
+      break;
+    case CopyTrouble::Step::writing:
+      std::snprintf(why, sizeof why, "writing '" WEXLA_BEST_FILE "' failed: %s", system);
+      break;
+    case CopyTrouble::Step::renaming:
+      std::snprintf(why, sizeof why,
+                    "putting the copy in place of '" WEXLA_BEST_FILE "' failed: %s", system);
+      break;
+    case CopyTrouble::Step::not_regular:
+    case CopyTrouble::Step::none:
+      std::snprintf(why, sizeof why,
+                    "'" WEXLA_BEST_FILE "' is not an ordinary file; remove it or run elsewhere");
+      break;
+  }
+  fail_copy(why);
+}
+
+// The copy made by the shell's cp.
+void copy_by_cp() {
+  char why[192];
+  TextField<64> command{kCopyBestCommand};
+  CommandOutcome outcome = run_shell_command(command.view());
+  switch (outcome.ending) {
+    case CommandOutcome::Ending::not_run:
+      fail_copy("cp could not be run");
+    case CommandOutcome::Ending::exited:
+      if (outcome.value == 0) return;
+      std::snprintf(why, sizeof why, "cp ended with status %d", outcome.value);
+      fail_copy(why);
+    case CommandOutcome::Ending::signalled:
+      std::snprintf(why, sizeof why, "cp was ended by signal %d", outcome.value);
+      fail_copy(why);
+  }
+}
+
+// The copy made in process, from the scratch file's own descriptor, as
+// after a shell command: everything written so far has reached its file.
+void copy_in_process(const ScratchHeld& held) {
+  flush_all_connections();
+  if (held.reader < 0) {
+    char why[192];
+    std::snprintf(why, sizeof why, "'" WEXLA_SCRATCH_FILE "' cannot be read: %s",
+                  held.reader_error != 0 ? std::strerror(held.reader_error)
+                                         : "it is no longer the file the run wrote");
+    fail_copy(why);
+  }
+  CopyTrouble trouble =
+      copy_to_name(held.reader, held.size, run_folder_descriptor(), kBestFileName);
+  if (trouble) fail_copy_in_process(trouble);
+}
+
 // cp writes through a link and copies into a folder, so BEST.OUT must be
 // absent or a regular file before it runs, and a regular file of the
-// scratch file's size after.
-void copy_best(std::uint64_t scratch_size) {
+// scratch file's size after. The copy in process replaces it whole instead,
+// and is held to the same looks.
+void copy_best(BestCopy how, const ScratchHeld& held) {
   char why[192];
   NameLook before = look_at_name(best_file_name.view());
   if (before.exists && !before.ordinary) {
@@ -45,18 +118,10 @@ void copy_best(std::uint64_t scratch_size) {
                   before.kind);
     fail_copy(why);
   }
-  TextField<64> command{kCopyBestCommand};
-  CommandOutcome outcome = run_shell_command(command.view());
-  switch (outcome.ending) {
-    case CommandOutcome::Ending::not_run:
-      fail_copy("cp could not be run");
-    case CommandOutcome::Ending::exited:
-      if (outcome.value == 0) break;
-      std::snprintf(why, sizeof why, "cp ended with status %d", outcome.value);
-      fail_copy(why);
-    case CommandOutcome::Ending::signalled:
-      std::snprintf(why, sizeof why, "cp was ended by signal %d", outcome.value);
-      fail_copy(why);
+  if (how == BestCopy::by_cp) {
+    copy_by_cp();
+  } else {
+    copy_in_process(held);
   }
   NameLook after = look_at_name(best_file_name.view());
   if (!after.exists) fail_copy("'" WEXLA_BEST_FILE "' is missing after the copy");
@@ -64,21 +129,48 @@ void copy_best(std::uint64_t scratch_size) {
     std::snprintf(why, sizeof why, "'" WEXLA_BEST_FILE "' is %s after the copy", after.kind);
     fail_copy(why);
   }
-  if (after.size != scratch_size) {
+  if (after.size != held.size) {
     std::snprintf(
         why, sizeof why,
         "'" WEXLA_BEST_FILE "' holds %llu bytes after the copy, '" WEXLA_SCRATCH_FILE "' %llu",
-        static_cast<unsigned long long>(after.size), static_cast<unsigned long long>(scratch_size));
+        static_cast<unsigned long long>(after.size), static_cast<unsigned long long>(held.size));
     fail_copy(why);
   }
 }
 
 }  // namespace
 
-std::uint64_t close_scratch() {
+ScratchHeld::~ScratchHeld() {
+  if (reader >= 0) ::close(reader);
+}
+
+ScratchHeld close_scratch(bool keep_reader) {
   const Connection* c = find_connection(scratch_connection);
-  std::uint64_t held = c != nullptr ? c->position : 0;
+  ScratchHeld held;
+  if (c == nullptr) return held;
+  held.size = c->position;
+  const bool write_only = c->action == Action::write_only;
+  const FileIdentity written = c->identity;
+  if (keep_reader && !write_only) {
+    held.reader = ::fcntl(c->descriptor, F_DUPFD_CLOEXEC, 3);
+    if (held.reader < 0) held.reader_error = errno;
+  }
   close_connection(scratch_connection);
+  if (keep_reader && write_only) {
+    // A scratch file that could only be opened for writing is read through
+    // a descriptor of its own, if it is still the file written.
+    do {
+      held.reader = ::openat(run_folder_descriptor(), WEXLA_SCRATCH_FILE,
+                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (held.reader < 0 && errno == EINTR);
+    struct stat st {};
+    if (held.reader < 0) {
+      held.reader_error = errno;
+    } else if (::fstat(held.reader, &st) != 0 || !same_file(identity_of(st), written)) {
+      ::close(held.reader);
+      held.reader = -1;
+    }
+  }
   return held;
 }
 
@@ -101,9 +193,9 @@ void check_best_name() {
 
 void section_header_found(FitScan& scan, const ScanKeys& keys) {
   if (string_index(scan.line_at(kStatisticsAbove).view(), keys.statistics_key) != 0) return;
-  std::uint64_t held = close_scratch();
+  ScratchHeld held = close_scratch(reader_needed(scan));
   if (scan.scratch_holds_best) {
-    copy_best(held);
+    copy_best(scan.best_copy, held);
     scan.scratch_holds_best = false;
   }
   open_scratch();
@@ -113,8 +205,19 @@ void append_line(const FitScan& scan) {
   write_record(scratch_connection, kWholeRecord, scan.line0().view());
 }
 
-void finish_capture(FitScan& scan, std::uint64_t scratch_size) {
-  if (scan.scratch_holds_best) copy_best(scratch_size);
+void finish_capture(FitScan& scan, const ScratchHeld& held) {
+  if (scan.scratch_holds_best) copy_best(scan.best_copy, held);
+}
+
+void remove_scratch(BestCopy how, Where where) {
+  if (how == BestCopy::by_cp) {
+    // How it ends is not examined: a scratch file left behind loses nothing.
+    TextField<64> command{kRemoveScratchCommand};
+    (void)run_shell_command(command.view(), where);
+    return;
+  }
+  flush_all_connections(where);
+  (void)::unlinkat(run_folder_descriptor(), WEXLA_SCRATCH_FILE, 0);
 }
 
 }  // namespace wexla

@@ -128,9 +128,9 @@ void run_scan(std::string_view results_name, std::string_view typed_name, FitSca
 
 void finish_scan(FitScan& scan) {
   close_connection(results_connection);
-  std::uint64_t scratch_size = close_scratch();
+  ScratchHeld held = close_scratch(reader_needed(scan));
   close_summary();
-  finish_capture(scan, scratch_size);
+  finish_capture(scan, held);
 }
 
 }  // namespace wexla

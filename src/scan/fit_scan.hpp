@@ -30,6 +30,10 @@ inline constexpr std::size_t kWindowLines = 9;
 inline constexpr std::size_t kFitResultAbove = 8;
 inline constexpr std::size_t kStatisticsAbove = 2;
 
+// How BEST.OUT is copied from the scratch file: by the shell's cp, or in
+// the program's own process (a batch run), replacing it whole.
+enum class BestCopy : unsigned char { by_cp, in_process };
+
 struct FitScan {
   // The line just read is line0 of the window: it is read straight into its
   // place in the ring.
@@ -43,6 +47,7 @@ struct FitScan {
   bool scratch_holds_best = false;  // the scratch file holds the best fit's section
   float fit_wss = 0.0f;             // WSS of the most recent fit
   std::vector<float> all_fit_wss;   // WSS of fit 1, fit 2, ... in order
+  BestCopy best_copy = BestCopy::by_cp;
 
   // line0 is the line just read, line8 the one eight lines above it.
   const Line& line_at(std::size_t k) const {

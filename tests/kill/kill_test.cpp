@@ -3,13 +3,13 @@
 // (or none), and is sent SIGKILL, SIGINT or SIGTERM after a seeded random
 // delay spread over the whole run, alone or with its process group (as a
 // terminal's interrupt reaches the commands too). What it leaves must be
-// whole: the documents absent, the earlier ones or complete new ones; the
-// copy BEST.OUT absent, the earlier one, a complete best section, or a part
-// of the section being copied (counted and shown, not refused: the copy is
-// cp's); no document's temporary left by SIGINT or SIGTERM; the folder's
-// lock free, and a new run there the same as in a clean folder (after one
-// trial in sixteen and every unusual one). The counts of each case close the
-// output.
+// whole: the documents absent, the earlier ones or complete new ones;
+// BEST.OUT absent, the earlier one or a complete best section, never a part
+// of one (the batch run copies it itself and replaces it whole); no
+// temporary left by SIGINT or SIGTERM; the folder's lock free, and a new run
+// there the same as in a clean folder, with no temporary a killed run left
+// (after one trial in sixteen and every unusual one). The counts of each
+// case close the output.
 //
 //   kill_test WEXLA [SEED]
 #include <fcntl.h>
@@ -45,9 +45,8 @@ using test_support::write_file;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kDelaysPerSignal = 200;
-// 24 sections of about 65 KiB: a results file of 1.6 MiB. Each copy and
-// the removal are a shell and a tool started, which costs more here than
-// the scan, so the run has three best fits.
+// 24 sections of about 65 KiB: a results file of 1.6 MiB, with three best
+// fits, so that a signal may come during any of the copies.
 constexpr int kSections = 24;
 constexpr int kLinesPerSection = 1000;
 // The sections whose fit is a new best, in order.
@@ -255,7 +254,10 @@ std::string best_case(const Leftovers& l, bool earlier_present, const Expectatio
     if (l.best == x.best_sections[k]) return "best section " + std::to_string(k + 1);
   }
   for (const std::string& s : x.best_sections) {
-    if (l.best.size() < s.size() && s.compare(0, l.best.size(), l.best) == 0) return "half-copied";
+    if (l.best.size() < s.size() && s.compare(0, l.best.size(), l.best) == 0) {
+      problem = "BEST.OUT is half copied";
+      return "half-copied";
+    }
   }
   problem = "BEST.OUT is none of the sections";
   return "broken";
@@ -399,8 +401,8 @@ int main(int argc, char** argv) {
       for (const auto& entry : std::filesystem::directory_iterator(trial.dir)) {
         if (!entry.path().filename().string().ends_with(".part")) continue;
         part_left = true;
-        c["a document's temporary left"]++;
-        if (sig != SIGKILL) problem = "SIGINT or SIGTERM left a document's temporary";
+        c["a temporary left"]++;
+        if (sig != SIGKILL) problem = "SIGINT or SIGTERM left a temporary";
       }
       if (std::filesystem::exists(trial.file("temp.OUT"))) c["temp.OUT left"]++;
       if (!lock_is_free(trial)) problem = "the folder's lock is held";
@@ -416,6 +418,11 @@ int main(int argc, char** argv) {
           problem = "after the new run, " + which + " differs from a clean run's";
         } else if (std::filesystem::exists(trial.file("temp.OUT"))) {
           problem = "the new run left temp.OUT";
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(trial.dir)) {
+          std::string name = entry.path().filename().string();
+          if (name.starts_with(".BEST.OUT.") && name.ends_with(".part"))
+            problem = "the new run left the killed run's " + name;
         }
       }
       if (problem.empty()) {

@@ -25,9 +25,12 @@ struct ConnectionTable {
   // The connected ones among the slots, by number below kDirectNumbers.
   Connection* by_number[kDirectNumbers] = {};
   bool ending = false;  // the run is ending: closing, no more statements
-  // The descriptor of the current folder that holds the run's lock on it
-  // (files/folder_lock.hpp), or -1; it stays open until the process ends.
-  int folder_lock = -1;
+  // A descriptor of the run's folder, "." as the run started, or -1 where it
+  // could not be opened; it holds the run's lock on the folder when
+  // `folder_locked` (files/folder_lock.hpp), and stays open until the
+  // process ends. Files the run replaces are made relative to it.
+  int run_folder = -1;
+  bool folder_locked = false;
   // The files standard output and standard error were at the start: the
   // screen may be put elsewhere and connection 0 leaves standard error when
   // the summary file is opened, and no file the run writes may be either.

@@ -3,6 +3,8 @@
 // null everywhere in the program, which then calls the system itself.
 #pragma once
 
+#include <cstddef>
+
 namespace wexla {
 
 struct SystemSeam {
@@ -11,6 +13,12 @@ struct SystemSeam {
   // Ends the process; a stand-in must not return (the fuzz check throws,
   // so that runs take place in its own process).
   void (*end_process)(int status) = nullptr;
+  // Writes the bytes of a copy made in process: every byte, or an error
+  // number, as write_all does.
+  int (*copy_write)(int descriptor, const char* data, std::size_t length) = nullptr;
+  // Renames a replacement's temporary over its name, both in `folder`:
+  // 0 or an error number.
+  int (*rename_over)(int folder, const char* from, const char* to) = nullptr;
 };
 
 }  // namespace wexla

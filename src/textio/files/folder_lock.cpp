@@ -31,27 +31,38 @@ int open_current_folder() {
 }  // namespace
 
 FolderLock lock_current_folder() {
-  int& lock_descriptor = connection_table().folder_lock;
-  if (lock_descriptor >= 0) return FolderLock::held;
-  int fd = open_current_folder();
-  // A folder that cannot be opened cannot be locked; the run goes on as it
-  // would without the lock.
-  if (fd < 0) return FolderLock::unavailable;
+  ConnectionTable& t = connection_table();
+  if (t.folder_locked) return FolderLock::held;
+  if (t.run_folder < 0) t.run_folder = open_current_folder();
+  // A folder that cannot be opened (searched but not read) cannot be
+  // locked; the run goes on as it would without the lock.
+  if (t.run_folder < 0) return FolderLock::unavailable;
   int result;
   do {
-    result = ::flock(fd, LOCK_EX | LOCK_NB);
+    result = ::flock(t.run_folder, LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
   if (result == 0) {
-    lock_descriptor = fd;
+    t.folder_locked = true;
     return FolderLock::held;
   }
   int error = errno;
-  ::close(fd);
   // Only a lock held elsewhere refuses the run. Every other refusal (ENOLCK,
   // EOPNOTSUPP, ENOSYS on network and cluster file systems, EINVAL or EBADF
-  // where the call itself is not supported) leaves the run as it was.
-  return error == EWOULDBLOCK || error == EAGAIN ? FolderLock::held_by_other
-                                                 : FolderLock::unavailable;
+  // where the call itself is not supported) leaves the run as it was, with
+  // the folder's descriptor kept for the files it replaces.
+  if (error != EWOULDBLOCK && error != EAGAIN) return FolderLock::unavailable;
+  ::close(t.run_folder);
+  t.run_folder = -1;
+  return FolderLock::held_by_other;
+}
+
+int run_folder_descriptor() {
+  int fd = connection_table().run_folder;
+  return fd >= 0 ? fd : AT_FDCWD;
+}
+
+bool folder_locked() {
+  return connection_table().folder_locked;
 }
 
 void lock_run_folder(int number, std::string_view name) {

@@ -18,6 +18,14 @@ enum class FolderLock : unsigned char {
 // answers `held`.
 FolderLock lock_current_folder();
 
+// The descriptor of the run's folder that files are replaced relative to:
+// the lock's, also where the file system cannot lock; AT_FDCWD where "."
+// could not be opened (a folder that can be searched but not read).
+int run_folder_descriptor();
+
+// Whether this run holds the lock on its folder.
+bool folder_locked();
+
 // The lock taken at the start of a run, before its first prompt, so that a
 // run waiting for its answers keeps its folder. When another run holds it,
 // this run is refused as an opening failure of the file `name` on
