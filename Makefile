@@ -112,7 +112,8 @@ fuzz-run-%: fuzz-build
 # $(BENCH_BUILD), then times whole runs with bench/run.sh on results files
 # of each size in BENCH_SIZE (for example BENCH_SIZE="256M 1G 2G") against
 # the same-calls floor.
-# `make bench-micro` runs the microbenchmarks.
+# `make bench-micro` runs the microbenchmarks, `make bench-batch` the batch
+# runs against their yardsticks (bench/run.sh runs those too, BATCH=1).
 BENCH_BUILD ?= build-bench
 BENCH_SIZE ?= 256M
 
@@ -129,6 +130,13 @@ bench: bench-build
 
 bench-micro: bench-build
 	$(BENCH_BUILD)/bench/micro_bench
+
+# Batch runs, which start no process, against cat, the awk script and the
+# README's xargs recipe with `true` (bench/batch.sh).
+.PHONY: bench-batch
+bench-batch: bench-build
+	WEXLA=$(BENCH_BUILD)/wexla MAKE_RESULTS=$(BENCH_BUILD)/bench/make_results \
+	  MEASURE=$(BENCH_BUILD)/bench/measure sh bench/batch.sh
 
 # Packages of the program alone (docs in README.md): a Debian package where
 # dpkg-shlibdeps is found, and a .tar.gz, made in $(PACKAGE_BUILD)/ from a

@@ -32,9 +32,12 @@
 # size that is one single line. Every timed command writes a new file:
 # outputs are removed and the disk synced before each run.
 #
+# Then the batch runs against their yardsticks (bench/batch.sh; BATCH=0
+# leaves them out).
+#
 # Environment: WEXLA, MAKE_RESULTS, MEASURE, FLOOR (the programs; `make
-# bench` sets them), REPEATS (5), ONE_LINE (1), BENCH_DIR (a scratch folder,
-# default under TMPDIR or /tmp; removed at the end).
+# bench` sets them), REPEATS (5), ONE_LINE (1), BATCH (1), BENCH_DIR (a
+# scratch folder, default under TMPDIR or /tmp; removed at the end).
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -197,3 +200,11 @@ for size in "$@"; do
   fi
   rm -rf run
 done
+
+# Batch runs, which start no process, against cat, the awk script and the
+# README's xargs recipe (bench/batch.sh); BATCH=0 leaves them out.
+if [ "${BATCH:-1}" = 1 ]; then
+  echo
+  WEXLA="$WEXLA" MAKE_RESULTS="$MAKE_RESULTS" MEASURE="$MEASURE" BENCH_DIR="$work/batch" \
+    sh "$here/batch.sh"
+fi

@@ -92,7 +92,7 @@ void copy_by_cp() {
 
 // The copy made in process, from the scratch file's own descriptor, as
 // after a shell command: everything written so far has reached its file.
-void copy_in_process(const ScratchHeld& held) {
+void copy_in_process(const ScratchHeld& held, const NameLook& before) {
   flush_all_connections();
   if (held.reader < 0) {
     char why[192];
@@ -101,8 +101,8 @@ void copy_in_process(const ScratchHeld& held) {
                                          : "it is no longer the file the run wrote");
     fail_copy(why);
   }
-  CopyTrouble trouble =
-      copy_to_name(held.reader, held.size, run_folder_descriptor(), kBestFileName);
+  CopyTrouble trouble = copy_to_name(held.reader, held.size, run_folder_descriptor(), kBestFileName,
+                                     {before.exists, before.mode});
   if (trouble) fail_copy_in_process(trouble);
 }
 
@@ -121,7 +121,7 @@ void copy_best(BestCopy how, const ScratchHeld& held) {
   if (how == BestCopy::by_cp) {
     copy_by_cp();
   } else {
-    copy_in_process(held);
+    copy_in_process(held, before);
   }
   NameLook after = look_at_name(best_file_name.view());
   if (!after.exists) fail_copy("'" WEXLA_BEST_FILE "' is missing after the copy");

@@ -71,12 +71,12 @@ TEST(FileCopy, ReadsFromTheStartAndKeepsTheModeOfTheFileItReplaces) {
   int source = ::open(dir.path("source").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(source, 0);
   ASSERT_EQ(::lseek(source, 7, SEEK_SET), 7);
-  EXPECT_FALSE(copy_to_name(source, 6, folder.fd, "target"));
+  EXPECT_FALSE(copy_to_name(source, 6, folder.fd, "target", {true, 0640}));
   EXPECT_EQ(dir.read("target"), "012345");
   struct stat st {};
   ASSERT_EQ(::stat(dir.path("target").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
-  EXPECT_FALSE(copy_to_name(source, 100, folder.fd, "new"));
+  EXPECT_FALSE(copy_to_name(source, 100, folder.fd, "new", {}));
   EXPECT_EQ(dir.read("new"), "0123456789");
   ::close(source);
   for (const auto& entry : std::filesystem::directory_iterator(dir.dir()))

@@ -46,6 +46,17 @@ CopyTrouble copy_bytes(int source, std::uint64_t size, int target) {
   return {};
 }
 
+// The permission bits of a file created with 0666: the process's file
+// creation mask does not change while it runs.
+mode_t new_file_mode() {
+  static const mode_t mode = [] {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  return mode;
+}
+
 bool refused_here(int error) {
   return error == EACCES || error == EPERM;
 }
@@ -74,17 +85,16 @@ CopyTrouble copy_in_place(int source, std::uint64_t size, int folder, const char
 
 }  // namespace
 
-CopyTrouble copy_to_name(int source, std::uint64_t size, int folder, std::string_view name) {
+CopyTrouble copy_to_name(int source, std::uint64_t size, int folder, std::string_view name,
+                         CopyTarget before) {
   char target[kMaxReplacedName + 1];
   if (name.empty() || name.size() > kMaxReplacedName)
     return {CopyTrouble::Step::creating, ENAMETOOLONG};
   std::memcpy(target, name.data(), name.size());
   target[name.size()] = '\0';
 
-  struct stat old {};
-  const bool exists = ::fstatat(folder, target, &old, AT_SYMLINK_NOFOLLOW) == 0;
   // A file that cp could not write is not replaced either.
-  if (exists && ::faccessat(folder, target, W_OK, AT_EACCESS) != 0)
+  if (before.exists && ::faccessat(folder, target, W_OK, AT_EACCESS) != 0)
     return {CopyTrouble::Step::access, errno};
 
   Replacement r;
@@ -98,8 +108,9 @@ CopyTrouble copy_to_name(int source, std::uint64_t size, int folder, std::string
     return trouble;
   }
   CopyTrouble trouble = copy_bytes(source, size, r.descriptor);
-  if (!trouble && exists && S_ISREG(old.st_mode) &&
-      ::fchmod(r.descriptor, old.st_mode & 07777) != 0)
+  // An existing file keeps its permission bits (a new one has them already).
+  if (!trouble && before.exists && before.mode != new_file_mode() &&
+      ::fchmod(r.descriptor, before.mode) != 0)
     trouble = {CopyTrouble::Step::writing, errno};
   if (trouble) {
     abandon_replacement(r);

@@ -5,6 +5,8 @@
 // file copied from (its bytes come from the descriptor).
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -28,15 +30,21 @@ struct CopyTrouble {
   explicit operator bool() const { return step != Step::none; }
 };
 
+// What stood under the name just before the copy, as the caller looked.
+struct CopyTarget {
+  bool exists = false;
+  mode_t mode = 0;  // its permission bits
+};
+
 // Copies the first `size` bytes of `source` (read from its start, whatever
-// its offset) to `name` in `folder` (a descriptor or AT_FDCWD). A file of
-// that name keeps its permission bits; its owner, group and extended
-// attributes become those of a new file. Where the temporary cannot be
-// created, or the rename over the name is refused, the file is written in
-// place through a descriptor opened without following a link and checked
-// to be a regular file. A copy that reads fewer bytes (the source was cut)
-// ends with them.
-CopyTrouble copy_to_name(int source, std::uint64_t size, int folder, std::string_view name);
+// its offset) to `name` in `folder` (a descriptor or AT_FDCWD), where
+// `before` says what stood. A file of that name keeps its permission bits;
+// its owner, group and extended attributes become those of a new file. Where the temporary cannot
+// be created, or the rename over the name is refused, the file is written in place through a
+// descriptor opened without following a link and checked to be a regular file. A copy that reads
+// fewer bytes (the source was cut) ends with them.
+CopyTrouble copy_to_name(int source, std::uint64_t size, int folder, std::string_view name,
+                         CopyTarget before);
 
 // Removes the temporaries of `name` that an earlier run killed on the way
 // left in `folder` (".<name>.<pid>.<n>.part" of another process). For a run

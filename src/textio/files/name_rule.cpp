@@ -48,6 +48,7 @@ NameLook look_at_name(std::string_view name) {
   look.kind = kind_of_file(st.st_mode);
   look.identity = identity_of(st);
   look.size = static_cast<std::uint64_t>(st.st_size);
+  look.mode = st.st_mode & 07777;
   return look;
 }
 

@@ -32,6 +32,7 @@ struct NameLook {
   const char* kind = "";  // "a symbolic link", "a folder", ... when not ordinary
   FileIdentity identity;
   std::uint64_t size = 0;
+  mode_t mode = 0;  // the permission bits
 };
 
 // Looks at `name` (trailing blanks removed) without following a link. A

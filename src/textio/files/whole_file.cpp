@@ -39,7 +39,8 @@ int begin_replacement(Replacement& r, int folder, std::string_view name) {
   std::memcpy(r.name, name.data(), name.size());
   r.name[name.size()] = '\0';
   hold_ending_signals(r);
-  const long pid = static_cast<long>(::getpid());
+  // The process's id does not change while it runs.
+  static const long pid = static_cast<long>(::getpid());
   for (int attempt = 0; attempt < kTemporaryTries; ++attempt) {
     if (attempt == 0) {
       std::snprintf(r.temporary, sizeof r.temporary, ".%s.%ld.part", r.name, pid);
