@@ -144,6 +144,17 @@ std::vector<CopyCase> copy_cases() {
                   {"temp.OUT", records(two.second)}}},
        0666,
        [](const Sandbox& box) { ::chmod(box.dir().c_str(), 0777); }},
+      // A folder that can be searched but not read has no descriptor to
+      // work relative to: the copy works relative to the current folder.
+      {"FolderThatCannotBeReadIsWorkedInByName",
+       [](const Sandbox& box) { ::chmod(box.dir().c_str(), 0333); },
+       true,
+       {.out = whole,
+        .files = {{"BEST.OUT", records(two.second)},
+                  {"WexlaP.OUT", two.summary()},
+                  {"temp.OUT", kAbsent}}},
+       0644,
+       [](const Sandbox& box) { ::chmod(box.dir().c_str(), 0777); }},
       // A link or a folder under BEST.OUT is refused before the copy, as
       // with cp: nothing is followed.
       {"LinkUnderBestIsRefused",
