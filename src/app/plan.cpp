@@ -2,6 +2,8 @@
 #include "app/plan.hpp"
 
 #include "app/options.hpp"
+#include "documents/document_file.hpp"
+#include "documents/join_text.hpp"
 
 namespace wexla {
 
@@ -18,6 +20,15 @@ RunPlan plan_run(std::span<char* const> arguments) {
   if (!options.help && options.version) plan.answer = RunPlan::Answer::version;
   plan.batch = options.batch;
   plan.documents = {options.json_file, options.csv_file};
+  // Two documents on one file: "./a.json" is "a.json".
+  const DocumentRequest& d = plan.documents;
+  if (plan.answer == RunPlan::Answer::run && !d.json_file.empty() && !d.csv_file.empty() &&
+      d.json_file != kStandardOutputName && d.csv_file != kStandardOutputName &&
+      same_document_file(d.json_file, d.csv_file)) {
+    plan.answer = RunPlan::Answer::refusal;
+    plan.refusal = join({"wexla: --json and --csv name the same file '", d.json_file, "'"});
+    return plan;
+  }
   plan.operands = options.operands;
   // With a document on standard output the screen goes elsewhere: nowhere
   // in a batch run, to standard error where a person answers the prompts.

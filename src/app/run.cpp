@@ -53,9 +53,17 @@ RunEnd run_steps(const RunPlan& plan, RunSettings& settings, FitRecorder& record
     } else {
       run_dialogue(settings, plan.operands);
     }
+    // A document must not replace the results file, which is known now.
+    if (std::string refusal = refused_document(plan.documents, settings.results_name.trimmed());
+        !refusal.empty())
+      refuse_run(refusal, kExitDocumentNotWritten);
     FitScan scan;
-    // A batch run starts no process: it copies BEST.OUT itself.
-    if (plan.batch) scan.best_copy = BestCopy::in_process;
+    // A batch run starts no process: it copies BEST.OUT itself. Its results
+    // file must be a file that stays whole.
+    if (plan.batch) {
+      scan.best_copy = BestCopy::in_process;
+      scan.results_must_stay_whole = true;
+    }
     SummaryWriter summary;
     run_scan(settings.results_name.view(), settings.typed_name.view(), scan, summary, recorder);
     wrap_up(plan, settings, scan, recorder);

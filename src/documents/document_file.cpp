@@ -39,22 +39,35 @@ int open_folder_of(std::string_view name, std::string_view& last, int& error) {
   return fd;
 }
 
+// Whether a document that stands at `place` (and as `target` when it
+// exists) is the file named `other`.
+bool same_file_by_name(const NamePlace& place, const NameLook& target, std::string_view other) {
+  if (same_place(place, place_of(other))) return true;
+  return target.exists && same_file(target.identity, identity_of_name(other));
+}
+
 }  // namespace
 
 std::string document_target_problem(std::string_view name, std::string_view results_name) {
-  NameLook target = look_at_name(name);
-  if (!target.exists) {
-    // Absent, or in a folder that cannot be searched: the opening says which.
-    return {};
-  }
-  if (!target.ordinary) return target.link ? "it is a symbolic link" : "it is not a regular file";
-  // The results file is often a link into a data folder: its target counts.
-  if (!results_name.empty() && same_file(target.identity, identity_of_name(results_name)))
+  const NamePlace place = place_of(name);
+  if (place.error != 0) return system_text(place.error);
+  const NameLook target = look_at_name(name);
+  if (target.exists && !target.ordinary)
+    return target.link ? "it is a symbolic link" : "it is not a regular file";
+  // A name of the run's is its file whether or not the file is there yet;
+  // the results file is often a link into a data folder, and its target
+  // counts too.
+  if (!results_name.empty() && same_file_by_name(place, target, results_name))
     return "it is the results file";
   for (const char* run_file : kRunFiles) {
-    if (same_file(target.identity, identity_of_name(run_file))) return join({"it is ", run_file});
+    if (same_file_by_name(place, target, run_file)) return join({"it is ", run_file});
   }
   return {};
+}
+
+bool same_document_file(std::string_view a, std::string_view b) {
+  const NamePlace place = place_of(a);
+  return place.error == 0 && same_file_by_name(place, look_at_name(a), b);
 }
 
 std::string open_document(DocumentFile& document, std::string_view name,

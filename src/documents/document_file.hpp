@@ -19,7 +19,14 @@ inline constexpr std::string_view kStandardOutputName = "-";
 // thing of that name that is not a regular file (a symbolic link, a device,
 // a folder) would be replaced by the rename, and the results file and the
 // run's own files must never be.
+// The name is the file's place, its folder and last component, whether or
+// not the file exists yet, compared without regard to ASCII case; a name
+// that exists is compared by identity as well. A name whose folder does
+// not exist cannot take one either.
 std::string document_target_problem(std::string_view name, std::string_view results_name);
+
+// Whether two document names stand for one file, by the same rule.
+bool same_document_file(std::string_view a, std::string_view b);
 
 // A document on its way to its place: its text is put into `out`.
 struct DocumentFile {

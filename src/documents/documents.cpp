@@ -43,10 +43,10 @@ bool DocumentRequest::on_standard_output() const {
   return json_file == kStandardOutputName || csv_file == kStandardOutputName;
 }
 
-std::string refused_document(const DocumentRequest& request) {
+std::string refused_document(const DocumentRequest& request, std::string_view results_name) {
   for (std::string_view name : {request.json_file, request.csv_file}) {
     if (name.empty() || name == kStandardOutputName) continue;
-    std::string problem = document_target_problem(name, {});
+    std::string problem = document_target_problem(name, results_name);
     if (!problem.empty())
       return join({"wexla: cannot write a document to '", name, "': ", problem});
   }

@@ -25,8 +25,9 @@ struct DocumentRequest {
 };
 
 // The one line that refuses the run before anything is read or written,
-// when a document's file could never take it; empty otherwise.
-std::string refused_document(const DocumentRequest& request);
+// when a document's file could never take it; empty otherwise. Once the
+// results file is known (`results_name`), also when a document would be it.
+std::string refused_document(const DocumentRequest& request, std::string_view results_name = {});
 
 // Writes every document asked for, the JSON first. One that cannot be
 // written is said in one line on standard error; returns false then.

@@ -63,6 +63,10 @@ void fail_copy_in_process(const CopyTrouble& t) {
       std::snprintf(why, sizeof why,
                     "putting the copy in place of '" WEXLA_BEST_FILE "' failed: %s", system);
       break;
+    case CopyTrouble::Step::linked:
+      std::snprintf(why, sizeof why,
+                    "'" WEXLA_BEST_FILE "' has another name elsewhere; remove it or run elsewhere");
+      break;
     case CopyTrouble::Step::not_regular:
     case CopyTrouble::Step::none:
       std::snprintf(why, sizeof why,
@@ -119,6 +123,9 @@ void copy_best(BestCopy how, const ScratchHeld& held) {
     fail_copy(why);
   }
   if (how == BestCopy::by_cp) {
+    // cp writes BEST.OUT in place, so through every other name it has.
+    if (before.links > 1)
+      fail_copy("'" WEXLA_BEST_FILE "' has another name elsewhere; remove it or run elsewhere");
     copy_by_cp();
   } else {
     copy_in_process(held, before);
@@ -174,11 +181,12 @@ ScratchHeld close_scratch(bool keep_reader) {
   return held;
 }
 
-void open_scratch() {
+void open_scratch(bool names_later) {
   // Copying a section over the results file would destroy it as well.
   refuse_the_results_file(scratch_connection, scratch_file_name.view());
   refuse_the_results_file(scratch_connection, best_file_name.view());
   open_own_file(scratch_connection, scratch_file_name.view());
+  if (!names_later) refuse_other_names(scratch_connection);
 }
 
 void check_best_name() {

@@ -12,8 +12,10 @@
 
 namespace wexla {
 
-// Opens "temp.OUT" on the scratch connection, as a file that may exist.
-void open_scratch();
+// Opens "temp.OUT" on the scratch connection, as a file that may exist,
+// and refuses it when it has another name elsewhere unless `names_later`
+// (the set-up asks once every file is open).
+void open_scratch(bool names_later = false);
 
 // At scan set-up, once the scratch and the summary file are open: refuses
 // a BEST.OUT that is one of the run's other files or standard streams.

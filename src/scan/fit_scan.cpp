@@ -2,6 +2,8 @@
 // standard output, and the passage of plain lines to the scratch file.
 #include "scan/fit_scan.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -9,6 +11,7 @@
 #include "scan/fit_recorder.hpp"
 #include "scan/summary.hpp"
 #include "textio/connections/standard_connections.hpp"
+#include "textio/ending/failure.hpp"
 #include "textio/ending/stop.hpp"
 #include "textio/files/closing.hpp"
 #include "textio/files/opening.hpp"
@@ -87,6 +90,30 @@ void pass_plain_lines(FitScan& scan, const ScanKeys& keys, const SummaryWriter& 
   end_line_passage(passage);
 }
 
+// A device under the results name (also through a link) is no results
+// file: /dev/urandom would be read for ever.
+void refuse_a_device(std::string_view results_name) {
+  const Connection* c = find_connection(results_connection);
+  struct stat st {};
+  if (c == nullptr || ::fstat(c->descriptor, &st) != 0) return;
+  if (!S_ISCHR(st.st_mode) && !S_ISBLK(st.st_mode)) return;
+  close_connection(results_connection);
+  fail_open(results_connection, results_name.substr(0, string_len_trim(results_name)),
+            "it is a device, not a results file");
+}
+
+// At the end of the data: a regular file now shorter than what was read, or
+// than it was when it was opened, was cut while it was read; its last
+// section would be a cut one.
+void refuse_a_cut_file() {
+  const Connection* c = find_connection(results_connection);
+  struct stat st {};
+  if (c == nullptr || !c->buffered || ::fstat(c->descriptor, &st) != 0) return;
+  const auto size = static_cast<std::uint64_t>(st.st_size);
+  if (size < c->position || size < c->size_at_start)
+    report_failure(Where::current(), c->ref(), "the results file was cut while it was read");
+}
+
 }  // namespace
 
 ScanKeys trimmed_keys(const FitScan& scan) {
@@ -109,14 +136,21 @@ ScanKeys trimmed_keys(const FitScan& scan) {
 void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
               SummaryWriter& summary, FitRecorder& recorder) {
   open_connection(results_connection, results_name, OpenStatus::old_file);
-  open_scratch();
+  if (scan.results_must_stay_whole) refuse_a_device(results_name);
+  open_scratch(true);
   open_summary();
   check_best_name();
+  // A hard link of the scratch or the summary file to a file elsewhere.
+  refuse_other_names(scratch_connection);
+  refuse_other_names(summary_connection);
   const ScanKeys keys = trimmed_keys(scan);
   while (true) {
     pass_plain_lines(scan, keys, summary);
     LineRead read = read_line_or_end(results_connection, scan.next_line().chars, keys.common);
-    if (!read.got_line) break;
+    if (!read.got_line) {
+      if (scan.results_must_stay_whole) refuse_a_cut_file();
+      break;
+    }
     scan.push_line();
     const bool keyed = may_hold_key(read.holds_watched, keys);
     if (keyed) section_header_step(scan, keys);

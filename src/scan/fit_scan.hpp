@@ -48,6 +48,10 @@ struct FitScan {
   float fit_wss = 0.0f;             // WSS of the most recent fit
   std::vector<float> all_fit_wss;   // WSS of fit 1, fit 2, ... in order
   BestCopy best_copy = BestCopy::by_cp;
+  // The results file must be a file that stays whole while it is read: a
+  // device is refused, and a file cut ahead of the reader or behind it ends
+  // the run (batch runs).
+  bool results_must_stay_whole = false;
 
   // line0 is the line just read, line8 the one eight lines above it.
   const Line& line_at(std::size_t k) const {

@@ -13,8 +13,7 @@
 namespace wexla {
 namespace {
 
-// The summary takes connection 0 over from standard error.
-constexpr int kSummaryConnection = kStderrConnection;
+constexpr int kSummaryConnection = summary_connection;
 const TextField<32> summary_file_name{kSummaryFileName};
 constexpr Format kHeading = WEXLA_FORMAT("(a,' (',i3.3,') WSS =',g14.6)");
 constexpr Format kBlockLine = WEXLA_FORMAT("(a38)");

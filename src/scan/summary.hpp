@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "scan/fit_scan.hpp"
+#include "textio/connections/standard_connections.hpp"
 
 namespace wexla {
 
@@ -26,6 +27,10 @@ struct SummaryWriter {
   SummaryState state = SummaryState::idle;
   std::int32_t next_heading_number = 1;
 };
+
+// The summary takes connection 0 over from standard error, so that its
+// reports name no connection.
+inline constexpr int summary_connection = kStderrConnection;
 
 // Opens "WexlaP.OUT" on connection 0, which until now was standard error.
 void open_summary();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../host_facilities.hpp"
 #include "harness.hpp"
 #include "results_file.hpp"
 #include "run_check.hpp"
@@ -179,14 +180,17 @@ TEST(DocumentFile, TargetsThatCannotTakeADocument) {
   }
 }
 
-TEST(DocumentFile, MissingFolderFailsAtTheEnd) {
+// A document whose folder does not exist is refused before anything is
+// read or written, as one whose file could never take it.
+TEST(DocumentFile, MissingFolderIsRefusedBeforeTheRun) {
   Sandbox box;
   box.write("run1.OUT", three_fits());
-  RunResult r =
-      expect_run(box, {"--batch", "--json=nowhere/run.json", "run1", "5"}, "",
-                 {.status = 74, .out = table_of_three_fits(), .files = {{"BEST.OUT", kPresent}}});
-  EXPECT_EQ(r.err.rfind("wexla: cannot write the JSON document to 'nowhere/run.json': ", 0), 0u)
-      << r.err;
+  expect_run(box, {"--batch", "--json=nowhere/run.json", "run1", "5"}, "",
+             {.status = 74,
+              .out = "",
+              .err = "wexla: cannot write a document to 'nowhere/run.json': " +
+                     host::error_text(ENOENT) + "\n",
+              .files = {{"BEST.OUT", kAbsent}, {"WexlaP.OUT", kAbsent}, {"temp.OUT", kAbsent}}});
 }
 
 // The document replaces an earlier one whole, and no temporary file is left.

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "textio/connections/connection_table.hpp"
 #include "textio/connections/write_all.hpp"
 
 namespace wexla {
@@ -115,8 +116,10 @@ IoError refill(Connection& c) {
   if (IoError e = flush(c)) return e;
   InputBuffer& in = c.in;
   ssize_t n;
+  auto* stand_in = connection_table().system.read_input;
   do {
-    n = ::read(c.descriptor, in.bytes, kBufferSize);
+    n = stand_in != nullptr ? stand_in(c.descriptor, in.bytes, kBufferSize)
+                            : ::read(c.descriptor, in.bytes, kBufferSize);
   } while (n < 0 && errno == EINTR);
   if (n < 0) return {Trouble::reading, errno};
   in.at = 0;

@@ -62,10 +62,12 @@ struct Connection {
   int descriptor = -1;
   Action action = Action::read_write;
   OpenStatus status = OpenStatus::old_file;
-  bool at_end = false;    // no data lies beyond the position: writing needs no cut
-  bool buffered = false;  // a regular file
-  bool discards = false;  // what is written goes nowhere: a screen nobody is to see
-  FileIdentity identity;  // read from the descriptor when the connection is made
+  bool at_end = false;              // no data lies beyond the position: writing needs no cut
+  bool buffered = false;            // a regular file
+  bool discards = false;            // what is written goes nowhere: a screen nobody is to see
+  FileIdentity identity;            // read from the descriptor when the connection is made
+  std::uint64_t links = 0;          // the file's count of names, then
+  std::uint64_t size_at_start = 0;  // its size, then
   // Offset of the next byte a statement reads or writes.
   std::uint64_t position = 0;
   OutputBuffer out;

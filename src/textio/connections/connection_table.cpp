@@ -53,6 +53,8 @@ void attach(Connection& c, int number, int fd, std::string_view name, Action act
   c.status = status;
   c.buffered = known && S_ISREG(st.st_mode);
   c.identity = known ? identity_of(st) : FileIdentity{};
+  c.links = known ? static_cast<std::uint64_t>(st.st_nlink) : 0;
+  c.size_at_start = known && c.buffered ? static_cast<std::uint64_t>(st.st_size) : 0;
   c.at_end = !c.buffered || st.st_size == 0;
   c.position = 0;
   c.out.pending = 0;

@@ -8,6 +8,9 @@
 namespace wexla {
 
 struct SystemSeam {
+  // Reads input from a connection's descriptor, as read(2) does (the
+  // results file read in pieces, or cut, by a test).
+  long (*read_input)(int descriptor, char* data, std::size_t length) = nullptr;
   // Runs a shell command and returns a wait status, as std::system does.
   int (*run_command)(const char* command) = nullptr;
   // Ends the process; a stand-in must not return (the fuzz check throws,

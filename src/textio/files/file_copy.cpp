@@ -74,6 +74,8 @@ CopyTrouble copy_in_place(int source, std::uint64_t size, int folder, const char
   CopyTrouble trouble;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     trouble = {CopyTrouble::Step::not_regular, 0};
+  } else if (st.st_nlink > 1) {
+    trouble = {CopyTrouble::Step::linked, 0};
   } else if (::ftruncate(fd, 0) != 0) {
     trouble = {CopyTrouble::Step::writing, errno};
   } else {

@@ -17,12 +17,13 @@ namespace wexla {
 struct CopyTrouble {
   enum class Step : std::uint8_t {
     none,
-    access,      // the name may not be written (faccessat with the effective ids)
-    reading,     // reading the source failed
-    creating,    // the temporary could not be made, nor the file opened in place
-    writing,     // a write failed
-    renaming,    // the rename over the name failed
-    not_regular  // what the name was opened to write in place is not a regular file
+    access,       // the name may not be written (faccessat with the effective ids)
+    reading,      // reading the source failed
+    creating,     // the temporary could not be made, nor the file opened in place
+    writing,      // a write failed
+    renaming,     // the rename over the name failed
+    not_regular,  // what the name was opened to write in place is not a regular file
+    linked        // what it was opened to write in place has another name elsewhere
   };
   Step step = Step::none;
   int error = 0;  // the errno, where there is one

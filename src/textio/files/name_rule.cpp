@@ -10,6 +10,7 @@
 
 #include "textio/connections/connection_table.hpp"
 #include "textio/connections/standard_connections.hpp"
+#include "textio/text/characters.hpp"
 #include "textio/text/text_field.hpp"
 
 namespace wexla {
@@ -49,6 +50,7 @@ NameLook look_at_name(std::string_view name) {
   look.identity = identity_of(st);
   look.size = static_cast<std::uint64_t>(st.st_size);
   look.mode = st.st_mode & 07777;
+  look.links = static_cast<std::uint64_t>(st.st_nlink);
   return look;
 }
 
@@ -57,6 +59,35 @@ FileIdentity identity_of_name(std::string_view name) {
   struct stat st {};
   if (path.error != 0 || ::stat(path.text, &st) != 0) return {};
   return identity_of(st);
+}
+
+NamePlace place_of(std::string_view name) {
+  NamePlace place;
+  std::size_t slash = name.rfind('/');
+  place.last = slash == std::string_view::npos ? name : name.substr(slash + 1);
+  std::string_view folder = slash == std::string_view::npos ? std::string_view(".")
+                            : slash == 0                    ? std::string_view("/")
+                                                            : name.substr(0, slash);
+  CName path = c_name(folder);
+  struct stat st {};
+  if (path.error != 0) {
+    place.error = path.error;
+  } else if (::stat(path.text, &st) != 0) {
+    place.error = errno;
+  } else if (!S_ISDIR(st.st_mode)) {
+    place.error = ENOTDIR;
+  } else {
+    place.folder = identity_of(st);
+  }
+  return place;
+}
+
+bool same_place(const NamePlace& a, const NamePlace& b) {
+  if (!same_file(a.folder, b.folder) || a.last.size() != b.last.size()) return false;
+  for (std::size_t k = 0; k < a.last.size(); ++k) {
+    if (to_lower(a.last[k]) != to_lower(b.last[k])) return false;
+  }
+  return true;
 }
 
 bool run_file_clash(const FileIdentity& file, const Connection* except, char* why,
@@ -72,6 +103,9 @@ bool run_file_clash(const FileIdentity& file, const Connection* except, char* wh
   if (other != nullptr && other->descriptor == 1) stream = "output";
   if (other != nullptr && other->descriptor == 2) stream = "error";
   if (other == nullptr && same_file(file, t.standard_error)) stream = "error";
+  // Standard output holds a document once the screen has gone elsewhere.
+  if (other == nullptr && stream == nullptr && same_file(file, t.standard_output))
+    stream = "output";
   if (stream != nullptr) {
     std::snprintf(why, size, "it is the standard %s; send the standard %s elsewhere", stream,
                   stream);

@@ -32,8 +32,13 @@ struct NameLook {
   const char* kind = "";  // "a symbolic link", "a folder", ... when not ordinary
   FileIdentity identity;
   std::uint64_t size = 0;
-  mode_t mode = 0;  // the permission bits
+  mode_t mode = 0;          // the permission bits
+  std::uint64_t links = 0;  // its count of names
 };
+
+// The reason of a file that would be written through another of its names.
+inline constexpr const char* kHasAnotherName =
+    "it has another name elsewhere; remove it or run elsewhere";
 
 // Looks at `name` (trailing blanks removed) without following a link. A
 // name that cannot be looked at (absent, or in a folder that cannot be
@@ -42,6 +47,21 @@ NameLook look_at_name(std::string_view name);
 
 // The file a name leads to, its links followed; unknown when there is none.
 FileIdentity identity_of_name(std::string_view name);
+
+// Where a name stands, whether or not a file stands there yet: the folder
+// it is in, by identity, and its last component. A name whose folder cannot
+// be looked at has the system's error instead.
+struct NamePlace {
+  FileIdentity folder;
+  std::string_view last;  // within the name given
+  int error = 0;          // the folder does not exist, or is no folder
+};
+NamePlace place_of(std::string_view name);
+
+// Whether two names stand for one file: the same folder and the same last
+// component without regard to ASCII case, as the file systems of macOS
+// fold it ("./a.json" is "a.json", "best.out" is "BEST.OUT").
+bool same_place(const NamePlace& a, const NamePlace& b);
 
 // What a file is, as a reason names it: "a symbolic link", "a folder", ...
 const char* kind_of_file(mode_t mode);

@@ -80,6 +80,16 @@ void check_own_file(Connection& c, std::string_view name, Where where) {
 
 }  // namespace
 
+void refuse_other_names(int number, Where where) {
+  Connection* c = find_connection(number);
+  if (c == nullptr || c->links <= 1) return;
+  char name[kMaxFileName + 1];
+  std::size_t length = c->file_name_length;
+  std::memcpy(name, c->file_name, length);
+  (void)release(*c);
+  fail_open(number, {name, length}, kHasAnotherName, where);
+}
+
 bool names_connected_file(int number, std::string_view name) {
   Connection* c = find_connection(number);
   return c != nullptr && is_connected_file(c_name(name.substr(0, string_len_trim(name))), *c, true);

@@ -22,6 +22,11 @@ void open_connection(int number, std::string_view name, OpenStatus status,
 // else is refused as an opening failure that says what it is.
 void open_own_file(int number, std::string_view name, Where where = Where::current());
 
+// Refuses the file open on `number` when it has another name, a hard link
+// that may stand anywhere: written, it would change a file elsewhere. It is
+// asked after the other refusals, which keep their reasons.
+void refuse_other_names(int number, Where where = Where::current());
+
 // An opening refused for a reason of the caller's, reported in the form of
 // every other opening failure ("Cannot open file '%s': %s").
 [[noreturn]] void fail_open(int number, std::string_view name, std::string_view why,
