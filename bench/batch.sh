@@ -6,6 +6,8 @@
 #   sample  wexla --batch on examples/sample.OUT (21 KB, 12 fits), against
 #           `cat FILE >/dev/null` and bench/scan.awk on the same file
 #   2MB     the same on a 2 MB results file of 100 fits (make_results)
+#   1M fits  the peak memory of a batch run with both documents over a
+#           file of 1,000,000 small fits (goal: at most 24 MiB)
 #   xargs   1,000 small results files through the README's xargs recipe
 #           (four at a time, each in a run folder of its own), against the
 #           same recipe with `true` in wexla's place: the processor time of
@@ -76,6 +78,16 @@ bench_file() {  # $1 name, $2 results file
 bench_file sample "$SAMPLE"
 "$MAKE_RESULTS" 2M big.OUT 100
 bench_file 2MB big.OUT
+
+# A million small fits, every thousandth a new best, with both documents.
+mkdir -p million
+awk 'BEGIN { for (k = 1; k <= 1000000; k++) {
+  v = (k % 1000 == 1) ? 1e6 / k : 2e6 + k
+  printf " FINAL OUTPUT FROM Kalvor\n Final WSS = %14.6f\n\n\n\n\n\n\n\n Model and Parameter Definition\n THETA(1) (CL) 1.5\n end\n", v } }' \
+  >million/bench.OUT
+(cd million && "$MEASURE" -- "$WEXLA" --batch --json=run.json --csv=run.csv bench 5 >../logs/million)
+awk -v b="$(wc -c <million/bench.OUT | tr -d ' ')" '{ printf "1M fits: %d bytes, %.2f s, peak %.1f MiB (goal <= 24 MiB)\n", b, $1, $2 / 1024 }' logs/million
+rm -rf million
 
 # 1,000 small results files, three fits each, for the README's recipe.
 mkdir -p data

@@ -10,6 +10,7 @@
 
 #include "documents/join_text.hpp"
 #include "scan/run_files.hpp"
+#include "textio/files/descriptors.hpp"
 #include "textio/files/name_rule.hpp"
 
 namespace wexla {
@@ -35,6 +36,7 @@ int open_folder_of(std::string_view name, std::string_view& last, int& error) {
   do {
     fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
+  fd = off_the_standard_streams(fd);
   if (fd < 0) error = errno;
   return fd;
 }

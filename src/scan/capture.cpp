@@ -16,6 +16,7 @@
 #include "textio/connections/connection_table.hpp"
 #include "textio/ending/failure.hpp"
 #include "textio/files/closing.hpp"
+#include "textio/files/descriptors.hpp"
 #include "textio/files/file_copy.hpp"
 #include "textio/files/folder_lock.hpp"
 #include "textio/files/name_rule.hpp"
@@ -170,6 +171,7 @@ ScratchHeld close_scratch(bool keep_reader) {
       held.reader = ::openat(run_folder_descriptor(), WEXLA_SCRATCH_FILE,
                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     } while (held.reader < 0 && errno == EINTR);
+    held.reader = off_the_standard_streams(held.reader);
     struct stat st {};
     if (held.reader < 0) {
       held.reader_error = errno;

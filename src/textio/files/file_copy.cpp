@@ -14,6 +14,7 @@
 
 #include "textio/connections/connection_table.hpp"
 #include "textio/connections/write_all.hpp"
+#include "textio/files/descriptors.hpp"
 #include "textio/files/whole_file.hpp"
 
 namespace wexla {
@@ -69,6 +70,7 @@ CopyTrouble copy_in_place(int source, std::uint64_t size, int folder, const char
     fd = ::openat(folder, name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                   0666);
   } while (fd < 0 && errno == EINTR);
+  fd = off_the_standard_streams(fd);
   if (fd < 0) return {CopyTrouble::Step::creating, errno};
   struct stat st {};
   CopyTrouble trouble;
@@ -134,8 +136,9 @@ CopyTrouble copy_to_name(int source, std::uint64_t size, int folder, std::string
 
 void remove_stale_replacements(int folder, std::string_view name) {
   // The listing takes a descriptor of its own.
-  int listed = folder == AT_FDCWD ? ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                                  : ::fcntl(folder, F_DUPFD_CLOEXEC, 3);
+  int listed = folder == AT_FDCWD
+                   ? off_the_standard_streams(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+                   : ::fcntl(folder, F_DUPFD_CLOEXEC, 3);
   if (listed < 0) return;
   DIR* d = ::fdopendir(listed);
   if (d == nullptr) {

@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "textio/connections/connection_table.hpp"
+#include "textio/files/descriptors.hpp"
 #include "textio/files/opening.hpp"
 
 namespace wexla {
@@ -22,10 +23,7 @@ int open_current_folder() {
   do {
     fd = ::open(".", O_RDONLY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0 || fd > 2) return fd;
-  int high = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-  ::close(fd);
-  return high;
+  return off_the_standard_streams(fd);
 }
 
 }  // namespace

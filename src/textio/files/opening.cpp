@@ -14,6 +14,7 @@
 #include "textio/connections/connection_table.hpp"
 #include "textio/connections/standard_connections.hpp"
 #include "textio/ending/failure.hpp"
+#include "textio/files/descriptors.hpp"
 #include "textio/files/name_rule.hpp"
 #include "textio/text/text_field.hpp"
 
@@ -162,13 +163,8 @@ void open_file(int number, std::string_view name, OpenStatus status, bool own, W
   if (fifo) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
   // A standard stream closed at start must not be taken over by a file.
-  if (fd <= 2) {
-    int high = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-    int error = errno;
-    ::close(fd);
-    if (high < 0) fail_open(number, name, std::strerror(error), where);
-    fd = high;
-  }
+  fd = off_the_standard_streams(fd);
+  if (fd < 0) fail_open(number, name, std::strerror(errno), where);
 
   Connection* c = free_slot();
   if (c == nullptr) {

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "textio/connections/connection_table.hpp"
+#include "textio/files/descriptors.hpp"
 
 namespace wexla {
 namespace {
@@ -52,6 +53,7 @@ int begin_replacement(Replacement& r, int folder, std::string_view name) {
       fd =
           ::openat(folder, r.temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
+    fd = off_the_standard_streams(fd);
     if (fd >= 0) {
       r.descriptor = fd;
       return 0;
