@@ -64,6 +64,7 @@ const FaultyLine kFaultyLines[] = {
      true,
      "wexla: --json and --csv name the same file 'run.json'"},
     {{"--batch"}, false, "wexla: --batch needs the results file and the percentage"},
+    {{"--batch", "r", "2,5"}, false, "wexla: the percentage '2,5' is not a number"},
 };
 
 void faulty_line(RunConfig& c, std::size_t kind) {
@@ -116,7 +117,7 @@ RunConfig config_of(std::string_view input) {
   c.old_files = (surroundings & 32) != 0;
   if (((extra >> 2) & 7) == 7) c.file_limit = 512L << ((extra >> 5) & 7);
   if (line & kFaultyLine) {
-    faulty_line(c, static_cast<std::size_t>(line & 7));
+    faulty_line(c, static_cast<std::size_t>(line & 127));
     return c;
   }
   bool split = (line & kSplitForm) != 0;
@@ -147,14 +148,14 @@ RunConfig config_of(std::string_view input) {
   return c;
 }
 
-const char* outcome_text(Expected::Outcome outcome) {
-  switch (outcome) {
+const char* outcome_text(const Expected& e) {
+  switch (e.outcome) {
     case Expected::normal:
-      return "normal";
+      return e.fits.empty() ? "no fits" : "normal";
     case Expected::stop:
       return "not a normal fit";
     default:
-      return "failed";
+      return e.data_error ? "data error" : "failed";
   }
 }
 
@@ -215,6 +216,7 @@ Expected model_run(const RunConfig& config, std::string_view results) {
     if (!fails || (config.batch && config.fault == CopyFault::killed)) {
       e.best = section;
       e.copied = true;
+      e.best_written = true;
       return true;
     }
     std::string why(kCopyWhat);
@@ -246,10 +248,12 @@ Expected model_run(const RunConfig& config, std::string_view results) {
     return false;
   };
   std::size_t at = 0;
+  std::uint64_t lines = 0;
   for (;;) {
     ModelRead r = model_read(results, at, kLine, false);
     if (r.end_of_file) break;
     at = r.next;
+    ++lines;
     std::rotate(window.rbegin(), window.rbegin() + 1, window.rend());
     window[0].assign(r.field).resize(kLine, ' ');
     const std::string& line = window[0];
@@ -271,6 +275,10 @@ Expected model_run(const RunConfig& config, std::string_view results) {
       OracleReal value = oracle_read_real(field, 0);
       if (!value.accepted) {
         fail("Bad value during floating point read");
+        e.data_error = true;
+        e.error_line = lines - 8;
+        e.error_fit = fit_number;
+        e.error_field = blanks_removed(field);
         break;
       }
       fit_wss = std::bit_cast<float>(value.bits);
@@ -313,8 +321,30 @@ Expected model_run(const RunConfig& config, std::string_view results) {
   if (e.outcome != Expected::normal) {
     e.scratch = section;
     e.status = e.outcome == Expected::failure ? 2 : 0;
+    e.error = e.reason;
+    if (e.outcome == Expected::stop) {
+      e.error = "r.OUT: not the result of a normal fit";
+      if (config.batch) e.status = 4;
+      // The screen has the message, unless nobody is to see it.
+      if (config.batch && config.screen_on_stderr) e.end_line = "wexla: " + e.error + "\n";
+    } else if (e.data_error) {
+      e.error = "r.OUT line " + std::to_string(e.error_line) + ", fit " +
+                std::to_string(e.error_fit) + ": the WSS field '" + e.error_field +
+                "' is not a number";
+      if (config.batch) {
+        e.status = 65;
+        e.end_line = "wexla: " + e.error + "\n";
+      }
+    }
     e.largest_file = std::max(e.largest_file, e.screen.size());
     return e;
+  }
+  if (e.fits.empty()) {
+    e.error = "r.OUT: no fit found";
+    if (config.batch) {
+      e.status = 3;
+      e.end_line = "wexla: " + e.error + "\n";
+    }
   }
   float threshold = (config.window_percent / 100.0f + 1.0f) * best_wss;
   for (ModelFit& fit : e.fits) {

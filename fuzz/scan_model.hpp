@@ -60,11 +60,21 @@ struct Expected {
   enum Outcome { normal, stop, failure, usage } outcome = normal;
   int status = 0;
   std::string reason;  // the failure report's reason
+  // A failure that is a WSS field not a number, and where it stands.
+  bool data_error = false;
+  std::uint64_t error_line = 0;
+  std::int32_t error_fit = 0;
+  std::string error_field;
+  // The documents' error text (for every end but a normal one with fits),
+  // and the line a batch run says it in at its end, after the note.
+  std::string error;
+  std::string end_line;
   std::string screen;
   std::string summary;
   bool summary_written = false;  // at least one summary record
   std::string scratch;           // temp.OUT after a stop or failure
   bool copied = false;           // BEST.OUT was written by a copy
+  bool best_written = false;     // a copy succeeded
   std::string best;              // what the last copy left there
   std::vector<ModelCommand> commands;
   // For the documents.
@@ -77,7 +87,8 @@ struct Expected {
 
 Expected model_run(const RunConfig& config, std::string_view results);
 
-const char* outcome_text(Expected::Outcome outcome);
+// The outcome a run's documents name.
+const char* outcome_text(const Expected& e);
 // Strict UTF-8 (RFC 3629).
 bool valid_utf8(std::string_view bytes);
 

@@ -8,6 +8,7 @@
 #include "textio/ending/run_end.hpp"
 #include "textio/files/opening.hpp"
 #include "textio/numbers/fp_compare.hpp"
+#include "textio/numbers/read_real.hpp"
 #include "textio/records/record.hpp"
 
 namespace wexla {
@@ -90,14 +91,31 @@ void run_dialogue(RunSettings& s, std::span<char* const> args) {
   s.percent_settled = true;
 }
 
+bool percent_argument_reads(std::string_view argument) {
+  TextField<14> field;
+  field.assign(argument);
+  float value = 0.0f;
+  return read_real_field(field.view(), 0, value);
+}
+
+std::string batch_results_name(std::string_view operand) {
+  if (operand.ends_with(kSuffix)) return std::string(operand);
+  std::size_t slash = operand.rfind('/');
+  std::size_t component = slash == std::string_view::npos ? 0 : slash + 1;
+  std::size_t dot = operand.find('.', component);
+  std::size_t prefix = dot == std::string_view::npos || dot == component ? operand.size() : dot;
+  return join({operand.substr(0, prefix), kSuffix});
+}
+
 void run_batch_dialogue(RunSettings& s, std::span<char* const> operands) {
   write_record(kStdoutConnection, kBanner);
   s.arguments_left = static_cast<std::int32_t>(operands.size());
-  s.typed_name.assign(operands[0]);
-  derive_results_name(s);
+  std::string_view operand = operands[0];
+  s.given_name = operand.substr(0, string_len_trim(operand));
+  s.given_results = batch_results_name(s.given_name);
   s.name_settled = true;
-  if (!file_exists(s.results_name.trimmed())) {
-    std::string why = join({"the results file '", s.results_name.trimmed(), "' does not exist"});
+  if (!file_exists(s.results())) {
+    std::string why = join({"the results file '", s.results(), "' does not exist"});
     write_record(kStderrConnection, kWholeRecord, std::string_view(join({"wexla: ", why})));
     throw run_end(RunEnd::Why::not_found, kExitNoResultsFile, why);
   }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "textio/text/text_field.hpp"
 
@@ -22,6 +24,19 @@ struct RunSettings {
   // settled on it, the percentage once the dialogue is over.
   bool name_settled = false;
   bool percent_settled = false;
+  // A batch run takes its results operand as given, of any length: a name
+  // ending in ".OUT" as it stands, another derived as the dialogue derives
+  // it, without the cut at 32 characters. Empty in other runs.
+  std::string given_name;     // the operand, trailing blanks removed
+  std::string given_results;  // the results file's name
+
+  // The results file's name, and the name as given or typed, trimmed.
+  std::string_view results() const {
+    return given_results.empty() ? results_name.trimmed() : std::string_view(given_results);
+  }
+  std::string_view typed() const {
+    return given_name.empty() ? typed_name.trimmed() : std::string_view(given_name);
+  }
 };
 
 // Runs the whole dialogue; `args` are the command-line arguments after the
@@ -37,6 +52,16 @@ inline constexpr int kExitNoResultsFile = 66;
 // A results file that does not exist ends the run with status 66 and one
 // line on standard error.
 void run_batch_dialogue(RunSettings& settings, std::span<char* const> operands);
+
+// Whether `argument`, given as the percentage, reads as a number: its first
+// 14 characters, as the dialogue reads them from its in-memory record.
+bool percent_argument_reads(std::string_view argument);
+
+// A batch run's results file from its operand (trailing blanks removed):
+// the operand itself when it ends in ".OUT", else the part before the first
+// "." of its last component (the whole operand when that component has no
+// dot or begins with one) followed by ".OUT"; of any length.
+std::string batch_results_name(std::string_view operand);
 
 // results_name from typed_name: the part before the first "." of the name's
 // last component, after its last "/" (the whole trimmed name when that

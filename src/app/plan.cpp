@@ -1,6 +1,7 @@
 // The command line made into the plan of a run.
 #include "app/plan.hpp"
 
+#include "app/dialogue.hpp"
 #include "app/options.hpp"
 #include "documents/document_file.hpp"
 #include "documents/join_text.hpp"
@@ -33,7 +34,22 @@ RunPlan plan_run(std::span<char* const> arguments) {
   // With a document on standard output the screen goes elsewhere: nowhere
   // in a batch run, to standard error where a person answers the prompts.
   if (plan.answer == RunPlan::Answer::run && plan.documents.on_standard_output())
-    plan.screen = options.batch ? ScreenPlace::nowhere : ScreenPlace::standard_error;
+    plan.streams.screen = options.batch ? ScreenPlace::nowhere : ScreenPlace::standard_error;
+  // A batch run's percentage that is not a number is a mistake in the
+  // command line: refused before anything is read or written.
+  if (plan.answer == RunPlan::Answer::run && options.batch &&
+      !percent_argument_reads(options.operands[1])) {
+    plan.answer = RunPlan::Answer::refusal;
+    plan.refusal = join(
+        {"wexla: the percentage '", std::string_view(options.operands[1]), "' is not a number"});
+    return plan;
+  }
+  // A script's run: a reader of the screen that goes (`| head`) costs
+  // nothing, and a failure is one line.
+  if (plan.answer == RunPlan::Answer::run && options.batch) {
+    plan.streams.screen_may_close = true;
+    plan.streams.brief_reports = true;
+  }
   return plan;
 }
 

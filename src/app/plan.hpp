@@ -15,9 +15,9 @@ namespace wexla {
 struct RunPlan {
   enum class Answer : unsigned char { run, refusal, help, version };
   Answer answer = Answer::run;
-  std::string refusal;  // the one line of a refused command line
-  bool batch = false;   // no prompt, no editor, no final wait
-  ScreenPlace screen = ScreenPlace::standard_output;
+  std::string refusal;      // the one line of a refused command line
+  bool batch = false;       // no prompt, no editor, no final wait
+  StandardStreams streams;  // where the screen goes, how failures are reported
   DocumentRequest documents;
   std::span<char* const> operands;  // the results file and the percentage, as given
 };

@@ -11,6 +11,7 @@
 #include "app/plan.hpp"
 #include "app/wrap_up.hpp"
 #include "documents/documents.hpp"
+#include "documents/join_text.hpp"
 #include "documents/run_description.hpp"
 #include "scan/fit_recorder.hpp"
 #include "scan/fit_scan.hpp"
@@ -18,6 +19,7 @@
 #include "scan/summary.hpp"
 #include "textio/connections/connection_table.hpp"
 #include "textio/connections/standard_connections.hpp"
+#include "textio/connections/write_all.hpp"
 #include "textio/ending/end_run.hpp"
 #include "textio/ending/failure.hpp"
 #include "textio/ending/run_end.hpp"
@@ -36,7 +38,8 @@ namespace {
 
 // The run's steps in their order. The stop, a run-time failure and a
 // refusal end them early, and come back here as the run's end.
-RunEnd run_steps(const RunPlan& plan, RunSettings& settings, FitRecorder& recorder) {
+RunEnd run_steps(const RunPlan& plan, RunSettings& settings, FitScan& scan, SummaryWriter& summary,
+                 FitRecorder& recorder) {
   try {
     if (plan.answer != RunPlan::Answer::run) {
       return run_end(RunEnd::Why::refused, answer_command_line(plan), {});
@@ -44,8 +47,12 @@ RunEnd run_steps(const RunPlan& plan, RunSettings& settings, FitRecorder& record
     if (std::string refusal = refused_document(plan.documents); !refusal.empty())
       refuse_run(refusal, kExitDocumentNotWritten);
     // Two runs in one folder would write the same three files; the lock is
-    // held from before the first prompt.
-    lock_run_folder(scratch_connection, kScratchFileName);
+    // held from before the first prompt. A script is told to try again.
+    if (!plan.batch) {
+      lock_run_folder(scratch_connection, kScratchFileName);
+    } else if (lock_current_folder() == FolderLock::held_by_other) {
+      refuse_run("wexla: another run is using this folder", kExitFolderInUse);
+    }
     if (plan.batch) {
       // A copy of BEST.OUT that an earlier batch run killed on the way left.
       if (folder_locked()) remove_stale_replacements(run_folder_descriptor(), kBestFileName);
@@ -54,18 +61,17 @@ RunEnd run_steps(const RunPlan& plan, RunSettings& settings, FitRecorder& record
       run_dialogue(settings, plan.operands);
     }
     // A document must not replace the results file, which is known now.
-    if (std::string refusal = refused_document(plan.documents, settings.results_name.trimmed());
+    if (std::string refusal = refused_document(plan.documents, settings.results());
         !refusal.empty())
       refuse_run(refusal, kExitDocumentNotWritten);
-    FitScan scan;
     // A batch run starts no process: it copies BEST.OUT itself. Its results
-    // file must be a file that stays whole.
+    // file must be a file that stays whole, and a data error is its own end.
     if (plan.batch) {
       scan.best_copy = BestCopy::in_process;
       scan.results_must_stay_whole = true;
+      scan.data_error_said_at_once = true;
     }
-    SummaryWriter summary;
-    run_scan(settings.results_name.view(), settings.typed_name.view(), scan, summary, recorder);
+    run_scan(settings.results(), settings.typed(), scan, summary, recorder);
     wrap_up(plan, settings, scan, recorder);
   } catch (const RunEnd& end) {
     return end;
@@ -73,46 +79,105 @@ RunEnd run_steps(const RunPlan& plan, RunSettings& settings, FitRecorder& record
   return run_end(RunEnd::Why::finished, 0, {});
 }
 
-// What the documents say of the run as a whole.
-RunDescription describe(const RunSettings& settings, const RunEnd& end) {
-  RunDescription run;
-  if (settings.name_settled) run.results = settings.results_name.trimmed();
-  run.percent_known = settings.percent_settled;
-  run.percent = settings.window_percent;
+// What a run's end tells: its outcome, the status it ends with, why, and
+// the line a batch run says it in on standard error, where it has one
+// beside the report and the refusals (which are said where they happen).
+struct RunAnswer {
+  RunOutcome outcome = RunOutcome::normal;
+  int status = 0;
+  std::string error;
+  bool say_it = false;
+};
+
+RunAnswer answer_of(const RunPlan& plan, const RunSettings& settings, const FitScan& scan,
+                    const RunEnd& end) {
+  RunAnswer a;
+  a.status = end.status;
+  const std::string results(settings.results());
   switch (end.why) {
     case RunEnd::Why::finished:
-      run.outcome = RunOutcome::normal;
+      if (scan.next_fit_number > 1) break;
+      a.outcome = RunOutcome::no_fits;
+      a.error = join({results, ": no fit found"});
+      if (plan.batch) {
+        a.status = kExitNoFits;
+        a.say_it = true;
+      }
       break;
     case RunEnd::Why::stop:
-      run.outcome = RunOutcome::not_a_normal_fit;
+      a.outcome = RunOutcome::not_a_normal_fit;
+      a.error = join({results, ": not the result of a normal fit"});
+      if (plan.batch) {
+        a.status = kExitNotANormalFit;
+        // The screen has the message, unless nobody is to see it.
+        a.say_it = plan.streams.screen == ScreenPlace::nowhere;
+      }
+      break;
+    case RunEnd::Why::data_error:
+      a.outcome = RunOutcome::data_error;
+      a.error = join({results, " line ", std::to_string(scan.data_error.line), ", fit ",
+                      std::to_string(scan.data_error.fit), ": the WSS field '",
+                      scan.data_error.field, "' is not a number"});
+      a.say_it = plan.batch;
+      break;
+    case RunEnd::Why::not_found:
+      a.outcome = RunOutcome::no_results_file;
+      a.error = end.reason_text();
       break;
     default:
-      run.outcome = RunOutcome::failed;
-      run.error = end.reason_text();
+      a.outcome = RunOutcome::failed;
+      a.error = end.reason_text();
   }
-  run.status = end.status;
+  return a;
+}
+
+// What the documents say of the run as a whole.
+RunDescription describe(const RunSettings& settings, const FitScan& scan,
+                        const SummaryWriter& summary, const RunAnswer& answer) {
+  RunDescription run;
+  if (settings.name_settled) run.results = settings.results();
+  run.percent_known = settings.percent_settled;
+  run.percent = settings.window_percent;
+  run.outcome = answer.outcome;
+  run.error = answer.error;
+  run.data_error = {scan.data_error.line, scan.data_error.fit, scan.data_error.field};
+  run.status = answer.status;
+  run.wrote_best = scan.best_copies > 0;
+  run.wrote_summary = summary.next_heading_number > 1;
   return run;
+}
+
+// A line on standard error once the connections are closed.
+void say(const std::string& line) {
+  std::string text = join({"wexla: ", line, "\n"});
+  (void)write_all(2, text.data(), text.size());
 }
 
 }  // namespace
 
 int run(std::span<char* const> arguments) {
   const RunPlan plan = plan_run(arguments);
-  start_connections(plan.screen);
+  start_connections(plan.streams);
   install_failure_handlers();
 
   RunSettings settings;
+  FitScan scan;
+  SummaryWriter summary;
   FitRecorder recorder;
   recorder.on = plan.documents.any();
-  RunEnd end = run_steps(plan, settings, recorder);
+  RunEnd end = run_steps(plan, settings, scan, summary, recorder);
 
   // The one end: every connection closed (a final write that fails is
-  // reported there), then the documents; a run that ended well but could
-  // not write one ends with 74.
+  // reported there), what the end tells, then the documents; a run that
+  // ended well but could not write one ends with 74.
   close_every_connection(end);
-  if (end.why == RunEnd::Why::refused || !plan.documents.any()) return end.status;
-  bool written = write_documents(plan.documents, describe(settings, end), recorder);
-  return !written && end.status == 0 ? kExitDocumentNotWritten : end.status;
+  if (end.why == RunEnd::Why::refused) return end.status;
+  const RunAnswer answer = answer_of(plan, settings, scan, end);
+  if (answer.say_it) say(answer.error);
+  if (!plan.documents.any()) return answer.status;
+  bool written =
+      write_documents(plan.documents, describe(settings, scan, summary, answer), recorder);
+  return !written && answer.status == 0 ? kExitDocumentNotWritten : answer.status;
 }
 
 }  // namespace wexla

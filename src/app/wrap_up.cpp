@@ -32,7 +32,7 @@ void wrap_up(const RunPlan& plan, const RunSettings& settings, FitScan& scan,
   // How the editor ends is not examined: a missing editor loses nothing.
   // With a document on standard output, its own text joins the screen on
   // standard error.
-  const bool screen_on_stderr = plan.screen == ScreenPlace::standard_error;
+  const bool screen_on_stderr = plan.streams.screen == ScreenPlace::standard_error;
   TextField<64> command{screen_on_stderr ? kShowBestOnStderrCommand : kShowBestCommand};
   (void)run_shell_command(command.view());
 

@@ -15,7 +15,7 @@ constexpr const char* kLineEnd = "\r\n";
 // None of the fields can hold a comma, a quote or a line end, so none is
 // quoted.
 void put_real(std::string& row, float value) {
-  if (std::isfinite(value)) row += shortest_real_text(value);
+  if (std::isfinite(value)) row += document_real_text(value);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The shortest decimal text that reads back to a single-precision value.
 #include "documents/real_text.hpp"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -76,6 +77,11 @@ Decimal neighbour(Decimal d, int step) {
 }
 
 }  // namespace
+
+std::string document_real_text(float value) {
+  if (value == 0.0f && std::signbit(value)) return "-0.0";
+  return shortest_real_text(value);
+}
 
 std::string shortest_real_text(float value) {
   // Nine significant digits always read back; fewer may. The rounded

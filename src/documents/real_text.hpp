@@ -14,4 +14,9 @@ namespace wexla {
 // Not for infinities and NaNs, which have no such text.
 std::string shortest_real_text(float value);
 
+// A finite real as the documents write it: the shortest text, but negative
+// zero as "-0.0", since readers take "-0" for the integer 0 and lose the
+// sign (Python's json, R's jsonlite).
+std::string document_real_text(float value);
+
 }  // namespace wexla

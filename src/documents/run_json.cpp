@@ -19,7 +19,7 @@ namespace wexla {
 namespace {
 
 void put_real(std::string& out, float value) {
-  out += std::isfinite(value) ? shortest_real_text(value) : "null";
+  out += std::isfinite(value) ? document_real_text(value) : "null";
 }
 
 void put_name(std::string& out, std::string_view name) {
@@ -84,8 +84,14 @@ const char* outcome_name(RunOutcome outcome) {
   switch (outcome) {
     case RunOutcome::normal:
       return "normal";
+    case RunOutcome::no_fits:
+      return "no fits";
     case RunOutcome::not_a_normal_fit:
       return "not a normal fit";
+    case RunOutcome::data_error:
+      return "data error";
+    case RunOutcome::no_results_file:
+      return "no results file";
     case RunOutcome::failed:
       break;
   }
@@ -108,10 +114,18 @@ void write_run_json(DocumentOut& out, const RunDescription& run, const FitRecord
   text += ",\n  \"outcome\": \"";
   text += outcome_name(run.outcome);
   text += join({"\",\n  \"status\": ", std::to_string(run.status), ",\n  "});
-  if (run.outcome == RunOutcome::failed) {
-    put_text_member(text, "error", run.error);
-  } else {
+  if (run.outcome == RunOutcome::normal) {
     text += "\"error\": null";
+  } else {
+    put_text_member(text, "error", run.error);
+  }
+  // Where a data error stands; null for every other end.
+  if (run.outcome == RunOutcome::data_error) {
+    text += join({",\n  \"error_line\": ", std::to_string(run.data_error.line),
+                  ",\n  \"error_fit\": ", std::to_string(run.data_error.fit), ",\n  "});
+    put_text_member(text, "error_field", run.data_error.field);
+  } else {
+    text += ",\n  \"error_line\": null,\n  \"error_fit\": null,\n  \"error_field\": null";
   }
   text += ",\n  \"fits\": [";
   put(out, text);
@@ -135,8 +149,12 @@ void write_run_json(DocumentOut& out, const RunDescription& run, const FitRecord
   }
   text += ",\n  \"within_percent\": ";
   text += fits.counted ? std::to_string(fits.within_count) : "null";
-  text += ",\n  \"files\": {\"best\": \"" WEXLA_BEST_FILE "\", \"summary\": \"" WEXLA_SUMMARY_FILE
-          "\"}\n}\n";
+  // The files this run wrote: an earlier BEST.OUT left standing is not one.
+  text += ",\n  \"files\": {";
+  if (run.wrote_best) text += "\"best\": \"" WEXLA_BEST_FILE "\"";
+  if (run.wrote_best && run.wrote_summary) text += ", ";
+  if (run.wrote_summary) text += "\"summary\": \"" WEXLA_SUMMARY_FILE "\"";
+  text += "}\n}\n";
   put(out, text);
 }
 

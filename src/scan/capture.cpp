@@ -206,6 +206,7 @@ void section_header_found(FitScan& scan, const ScanKeys& keys) {
   ScratchHeld held = close_scratch(reader_needed(scan));
   if (scan.scratch_holds_best) {
     copy_best(scan.best_copy, held);
+    ++scan.best_copies;
     scan.scratch_holds_best = false;
   }
   open_scratch();
@@ -216,7 +217,9 @@ void append_line(const FitScan& scan) {
 }
 
 void finish_capture(FitScan& scan, const ScratchHeld& held) {
-  if (scan.scratch_holds_best) copy_best(scan.best_copy, held);
+  if (!scan.scratch_holds_best) return;
+  copy_best(scan.best_copy, held);
+  ++scan.best_copies;
 }
 
 void remove_scratch(BestCopy how, Where where) {

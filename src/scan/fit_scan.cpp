@@ -16,6 +16,7 @@
 #include "textio/files/closing.hpp"
 #include "textio/files/opening.hpp"
 #include "textio/numbers/fp_compare.hpp"
+#include "textio/numbers/read_real.hpp"
 #include "textio/records/line_passage.hpp"
 #include "textio/records/record.hpp"
 
@@ -33,6 +34,36 @@ constexpr Format kNotNormal = WEXLA_FORMAT(
     "(1x,'This file, ',a,                                        "
     "'.OUT, does not appear to have resulted from a normal fit',/)");
 
+// The fit's WSS from characters 14 to 27 of its "Final WSS" line. A field
+// that is not a number is a data error: the run ends at once with it, or
+// (as the record statement has it) with the failure report, which is then
+// taken for a data error.
+void read_wss(FitScan& scan, const Line& line8) {
+  std::string_view field = line8.view().substr(kWssColumn, kWssWidth);
+  auto note = [&] {
+    scan.data_error.line = scan.lines_read - kFitResultAbove;
+    scan.data_error.fit = scan.next_fit_number;
+    std::size_t first = field.find_first_not_of(kBlank);
+    scan.data_error.field = first == std::string_view::npos
+                                ? std::string()
+                                : std::string(field.substr(first, string_len_trim(field) - first));
+  };
+  if (scan.data_error_said_at_once) {
+    float value = 0.0f;
+    if (!read_real_field(field, 0, value)) {
+      note();
+      throw run_end(RunEnd::Why::data_error, kExitDataError, {});
+    }
+  }
+  try {
+    read_record(std::span<const char>(line8.chars), kWssField, scan.fit_wss);
+  } catch (RunEnd& end) {
+    note();
+    end.why = RunEnd::Why::data_error;
+    throw;
+  }
+}
+
 // A model heading ends a fit: its WSS stands on the "Final WSS" line eight
 // lines above. Prints the fit's table line and stores the WSS.
 void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summary,
@@ -44,7 +75,7 @@ void model_heading_step(FitScan& scan, const ScanKeys& keys, SummaryWriter& summ
     stop_run();
   }
   summary.state = SummaryState::heading_due;
-  read_record(std::span<const char>(line8.chars), kWssField, scan.fit_wss);
+  read_wss(scan, line8);
   // A fit is marked while the scratch file holds the best section: a new
   // best, and any later fit of that same section.
   const bool new_best = less_signaling(scan.fit_wss, scan.best_wss);
@@ -74,6 +105,7 @@ void pass_plain_lines(FitScan& scan, const ScanKeys& keys, const SummaryWriter& 
   if (!keys.has_common || summary.state != SummaryState::idle) return;
   LinePassage passage = begin_line_passage(results_connection, scratch_connection);
   const std::size_t passed = pass_lines(passage, keys.common);
+  scan.lines_read += passed;
   if (passed >= kWindowLines) {
     // The window becomes the last passed lines in order, the oldest first.
     for (std::size_t slot = 0; slot < kWindowLines; ++slot) {
@@ -151,6 +183,7 @@ void run_scan(std::string_view results_name, std::string_view typed_name, FitSca
       if (scan.results_must_stay_whole) refuse_a_cut_file();
       break;
     }
+    ++scan.lines_read;
     scan.push_line();
     const bool keyed = may_hold_key(read.holds_watched, keys);
     if (keyed) section_header_step(scan, keys);

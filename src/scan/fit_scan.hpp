@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,10 @@ struct FitRecorder;
 
 using Line = TextField<80>;
 
+// Exit status of a batch run that met a WSS field that is not a number (the
+// BSD sysexits value for bad input data).
+inline constexpr int kExitDataError = 65;
+
 // The scan's own connections take numbers clear of the standard ones (5, 6
 // and 0, made at start), so that a report names which file failed.
 inline constexpr int results_connection = 10;  // the results file, read
@@ -29,6 +34,15 @@ inline constexpr int scratch_connection = 11;  // the scratch file, the section 
 inline constexpr std::size_t kWindowLines = 9;
 inline constexpr std::size_t kFitResultAbove = 8;
 inline constexpr std::size_t kStatisticsAbove = 2;
+
+// A WSS field that is not a number: the number of its "Final WSS" line in
+// the results file, the fit's number and the field's text, blanks removed
+// at both ends. `fit` is 0 while none was met.
+struct DataError {
+  std::uint64_t line = 0;
+  std::int32_t fit = 0;
+  std::string field;
+};
 
 // How BEST.OUT is copied from the scratch file: by the shell's cp, or in
 // the program's own process (a batch run), replacing it whole.
@@ -48,6 +62,15 @@ struct FitScan {
   float fit_wss = 0.0f;             // WSS of the most recent fit
   std::vector<float> all_fit_wss;   // WSS of fit 1, fit 2, ... in order
   BestCopy best_copy = BestCopy::by_cp;
+  // A WSS field that is not a number ends the run as a data error at once,
+  // with one line of its own (batch runs); otherwise the read's failure
+  // report ends it, and the data error is said in the documents.
+  bool data_error_said_at_once = false;
+  // Lines read so far, counted as the reader counts them (a line that a
+  // lone carriage return ends counts one), and where a data error was met.
+  std::uint64_t lines_read = 0;
+  DataError data_error;
+  std::int32_t best_copies = 0;  // copies made to BEST.OUT
   // The results file must be a file that stays whole while it is read: a
   // device is refused, and a file cut ahead of the reader or behind it ends
   // the run (batch runs).

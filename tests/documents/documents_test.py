@@ -11,6 +11,7 @@ RESULTS PERCENT` and the same run without options in another folder.
 """
 import csv
 import json
+import math
 import os
 import re
 import shutil
@@ -183,9 +184,13 @@ def check_case(label, root, results_name, content, percent, want):
     arg = results_name if isinstance(results_name, bytes) else results_name.encode()
     p = run(plain, [arg, percent.encode()])
     s = run(scripted, [b"--batch", b"--json=run.json", b"--csv=run.csv", arg, percent.encode()])
-    if s.returncode != want["status"] or p.returncode != want["status"]:
-        fault("%s: status %d (plain %d), want %d: %r" % (label, s.returncode, p.returncode,
-                                                          want["status"], s.stderr))
+    # A batch run has statuses of its own for what did not end well.
+    batch_status = want.get("batch_status", want["status"])
+    if s.returncode != batch_status or p.returncode != want["status"]:
+        fault("%s: status %d (plain %d), want %d (plain %d): %r" % (
+            label, s.returncode, p.returncode, batch_status, want["status"], s.stderr))
+    if s.stderr.decode("utf-8", "replace") != want.get("batch_line", ""):
+        fault("%s: standard error %r, want %r" % (label, s.stderr, want.get("batch_line", "")))
     if os.path.exists(os.path.join(scripted, "bbedit.ran")):
         fault("%s: the editor ran in a batch run" % label)
     try:
@@ -205,13 +210,13 @@ def check_case(label, root, results_name, content, percent, want):
         fault("%s: the CSV table does not read: %s" % (label, e))
         return
 
-    for member in ("wexla", "results", "percent", "outcome", "status", "error", "fits", "best",
-                   "within_percent", "files"):
+    for member in ("wexla", "results", "percent", "outcome", "status", "error", "error_line",
+                   "error_fit", "error_field", "fits", "best", "within_percent", "files"):
         if member not in document:
             fault("%s: no member %s" % (label, member))
     if document.get("outcome") != want["outcome"]:
         fault("%s: outcome %r, want %r" % (label, document.get("outcome"), want["outcome"]))
-    if document.get("status") != want["status"]:
+    if document.get("status") != batch_status:
         fault("%s: status member %r" % (label, document.get("status")))
     if text_of(document, "results") != arg.split(b".")[0] + b".OUT" and "/" not in typed:
         fault("%s: results %r" % (label, document.get("results")))
@@ -220,6 +225,10 @@ def check_case(label, root, results_name, content, percent, want):
             fault("%s: error %r, want it to hold %r" % (label, document.get("error"), want["error"]))
     elif document.get("error") is not None:
         fault("%s: error %r for a run that did not fail" % (label, document.get("error")))
+    place = [document.get(m) for m in ("error_line", "error_fit", "error_field")]
+    if place != want.get("place", [None, None, None]):
+        fault("%s: error_line, error_fit, error_field %r, want %r" % (
+            label, place, want.get("place", [None, None, None])))
 
     # Against the plain run's screen, summary and the results file itself.
     rows, count = screen_table(p.stdout)
@@ -235,7 +244,7 @@ def check_case(label, root, results_name, content, percent, want):
     if document["percent"] is not None and f32(json.dumps(document["percent"])) != (
             percent_value if percent_value > 0 else f32("0.001")):
         fault("%s: percent %r" % (label, document["percent"]))
-    counted = want["outcome"] == "normal"
+    counted = want["outcome"] in ("normal", "no fits")
     best = None
     for k, (fit, row) in enumerate(zip(fits, rows)):
         number, marked, wss_text, best_text = row
@@ -326,19 +335,37 @@ def main():
              {"status": 0, "outcome": "normal", "fits": 6, "within": 0, "best": 4}),
             ("not-utf8-name", b"caf\xe9", (section("7") + section("6.5", stray)).encode("latin-1"),
              "0", {"status": 0, "outcome": "normal", "fits": 2, "within": 1, "best": 2}),
-            ("failure", "bad", (section("12.5") + section("1.2.3")).encode(), "5",
-             {"status": 2, "outcome": "failed", "fits": 1,
-              "error": "Bad value during floating point read", "best": 1}),
+            ("data-error", "bad", (section("12.5") + section("1.2.3")).encode(), "5",
+             {"status": 2, "batch_status": 65, "outcome": "data error", "fits": 1,
+              "error": "bad.OUT line 26, fit 2: the WSS field '1.2.3' is not a number",
+              "batch_line": "wexla: bad.OUT line 26, fit 2: the WSS field '1.2.3' is not a number\n",
+              "place": [26, 2, "1.2.3"], "best": 1}),
             ("stop", "stopped", stop_file().encode(), "5",
-             {"status": 0, "outcome": "not a normal fit", "fits": 1, "best": 1}),
+             {"status": 0, "batch_status": 4, "outcome": "not a normal fit", "fits": 1, "best": 1,
+              "error": "stopped.OUT: not the result of a normal fit"}),
             ("no-fits", "empty", b"no fits here\n", "5",
-             {"status": 0, "outcome": "normal", "fits": 0, "within": 0, "best": None}),
+             {"status": 0, "batch_status": 3, "outcome": "no fits", "fits": 0, "within": 0,
+              "best": None, "error": "empty.OUT: no fit found",
+              "batch_line": "wexla: empty.OUT: no fit found\n"}),
         ]
         for label, name, content, percent, want in cases:
             results_name = name + b".OUT" if isinstance(name, bytes) else (
                 name if name.endswith(".OUT") else name + ".OUT")
             check_case(label, root, results_name if isinstance(name, bytes) else results_name,
                        content, percent, want)
+
+        # Negative zero keeps its sign through Python's json: "-0.0", not "-0".
+        folder = new_folder(root, "negative-zero", "zero.OUT", (section("-0")).encode())
+        r = run(folder, [b"--batch", b"--json=run.json", b"--csv=run.csv", b"zero", b"5"])
+        with open(os.path.join(folder, "run.json"), "rb") as f:
+            raw = f.read()
+        fit = json.loads(raw.decode("utf-8"))["fits"][0]
+        if (r.returncode != 0 or b'"wss": -0.0,' not in raw or not isinstance(fit["wss"], float)
+                or math.copysign(1.0, fit["wss"]) != -1.0):
+            fault("negative zero: %r in %r" % (fit.get("wss"), raw[:300]))
+        with open(os.path.join(folder, "run.csv"), newline="") as f:
+            if list(csv.reader(f))[1][1] != "-0.0":
+                fault("negative zero in the CSV")
 
         # The done-when line: the document alone on standard output, with
         # standard input at its end, and no editor.

@@ -35,8 +35,9 @@ unsigned mode_of(const Sandbox& box, const std::string& name) {
   return ::lstat(box.path(name).c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-std::string copy_report(const std::string& why) {
-  return report("capture.cpp", "Cannot copy 'temp.OUT' to 'BEST.OUT': " + why);
+// A batch run's failure is one line.
+std::string copy_failure(const std::string& why) {
+  return "wexla: Cannot copy 'temp.OUT' to 'BEST.OUT': " + why + "\n";
 }
 
 // The same results, with cp, rm and bbedit stand-ins that log their calls
@@ -110,7 +111,7 @@ std::vector<CopyCase> copy_cases() {
        true,
        {.status = 2,
         .out = to_first,
-        .report = copy_report("'BEST.OUT' cannot be written: " + host::error_text(EACCES)),
+        .err = copy_failure("'BEST.OUT' cannot be written: " + host::error_text(EACCES)),
         .files = {{"BEST.OUT", kOldBest},
                   {"WexlaP.OUT", two.first_summary()},
                   {"temp.OUT", records(two.first)}}}},
@@ -123,7 +124,7 @@ std::vector<CopyCase> copy_cases() {
        true,
        {.status = 2,
         .out = to_first,
-        .report = copy_report("'temp.OUT' cannot be read: " + host::error_text(EACCES)),
+        .err = copy_failure("'temp.OUT' cannot be read: " + host::error_text(EACCES)),
         .files = {{"BEST.OUT", kOldBest},
                   {"WexlaP.OUT", two.first_summary()},
                   {"temp.OUT", records(two.first)}}}},
@@ -162,7 +163,7 @@ std::vector<CopyCase> copy_cases() {
        false,
        {.status = 2,
         .out = to_first,
-        .report = copy_report("'BEST.OUT' is a symbolic link; remove it or run elsewhere"),
+        .err = copy_failure("'BEST.OUT' is a symbolic link; remove it or run elsewhere"),
         .files = {{"temp.OUT", records(two.first)}}}},
   };
 }

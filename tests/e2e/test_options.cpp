@@ -132,7 +132,7 @@ TEST(Batch, MissingResultsFileIsStatus66) {
               .err = "wexla: the results file 'run1.OUT' does not exist\n",
               .files = {{"temp.OUT", kAbsent}, {"WexlaP.OUT", kAbsent}}});
   // The document still says what happened.
-  EXPECT_NE(box.read("run.json").find("\"outcome\": \"failed\""), std::string::npos);
+  EXPECT_NE(box.read("run.json").find("\"outcome\": \"no results file\""), std::string::npos);
 }
 
 // With the document on standard output an interactive run shows its screen,

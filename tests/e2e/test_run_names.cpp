@@ -60,27 +60,30 @@ std::vector<NameCase> name_cases() {
   const std::vector<std::string> batch = {"--batch", "run1", "5"};
   std::vector<NameCase> rows;
 
-  // Hard links from the run's names to a file elsewhere, in every mode.
+  // Hard links from the run's names to a file elsewhere, in every mode. A
+  // batch run says a failure in one line.
   for (bool in_batch : {false, true}) {
     std::vector<std::string> args = in_batch ? batch : std::vector<std::string>{"run1", "5"};
+    auto failure = [&](const std::string& locus, const std::string& reason) {
+      Expect e{.status = 2, .out = banner() + table_heading(), .files = {{"BEST.OUT", kAbsent}}};
+      if (in_batch) {
+        e.err = "wexla: " + reason + "\n";
+      } else {
+        e.report = report(locus, reason);
+      }
+      return e;
+    };
     rows.push_back(
         {.name = in_batch ? "ScratchHardLinkedElsewhereInABatchRun" : "ScratchHardLinkedElsewhere",
          .args = args,
          .arrange = [](const Sandbox& b, const fs::path& e) { hard_link(b, e, "temp.OUT"); },
-         .expect = {.status = 2,
-                    .out = banner() + table_heading(),
-                    .report = report("fit_scan.cpp (unit = 11)",
-                                     "Cannot open file 'temp.OUT': " + kAnotherName),
-                    .files = {{"BEST.OUT", kAbsent}}}});
+         .expect =
+             failure("fit_scan.cpp (unit = 11)", "Cannot open file 'temp.OUT': " + kAnotherName)});
     rows.push_back(
         {.name = in_batch ? "SummaryHardLinkedElsewhereInABatchRun" : "SummaryHardLinkedElsewhere",
          .args = args,
          .arrange = [](const Sandbox& b, const fs::path& e) { hard_link(b, e, "WexlaP.OUT"); },
-         .expect = {
-             .status = 2,
-             .out = banner() + table_heading(),
-             .report = report("fit_scan.cpp", "Cannot open file 'WexlaP.OUT': " + kAnotherName),
-             .files = {{"BEST.OUT", kAbsent}}}});
+         .expect = failure("fit_scan.cpp", "Cannot open file 'WexlaP.OUT': " + kAnotherName)});
   }
   // cp would write BEST.OUT in place, through its other name.
   rows.push_back(
@@ -167,39 +170,36 @@ std::vector<NameCase> name_cases() {
                   .args = {"--batch", "--json=-", "run1", "5"},
                   .arrange = [](const Sandbox&, const fs::path&) {},
                   .expect = {.status = 2,
-                             .report = report("capture.cpp (unit = 11)",
-                                              "Cannot open file 'BEST.OUT': " + stdout_refusal)},
+                             .err = "wexla: Cannot open file 'BEST.OUT': " + stdout_refusal + "\n"},
                   .stdout_name = "BEST.OUT"});
-  rows.push_back({.name = "DocumentOnStandardOutputOntoTheSummary",
-                  .args = {"--batch", "--csv=-", "run1", "5"},
-                  .arrange = [](const Sandbox&, const fs::path&) {},
-                  .expect = {.status = 2,
-                             .report = report("summary.cpp",
-                                              "Cannot open file 'WexlaP.OUT': " + stdout_refusal)},
-                  .stdout_name = "WexlaP.OUT"});
+  rows.push_back(
+      {.name = "DocumentOnStandardOutputOntoTheSummary",
+       .args = {"--batch", "--csv=-", "run1", "5"},
+       .arrange = [](const Sandbox&, const fs::path&) {},
+       .expect = {.status = 2,
+                  .err = "wexla: Cannot open file 'WexlaP.OUT': " + stdout_refusal + "\n"},
+       .stdout_name = "WexlaP.OUT"});
   rows.push_back({.name = "DocumentOnStandardOutputOntoTheScratchFile",
                   .args = {"--batch", "--csv=-", "run1", "5"},
                   .arrange = [](const Sandbox&, const fs::path&) {},
                   .expect = {.status = 2,
-                             .report = report("capture.cpp (unit = 11)",
-                                              "Cannot open file 'temp.OUT': " + stdout_refusal)},
+                             .err = "wexla: Cannot open file 'temp.OUT': " + stdout_refusal + "\n"},
                   .stdout_name = "temp.OUT"});
 
   // A device is no results file for a batch run; a run without options
   // reads /dev/null as an empty file, as it always did.
-  rows.push_back({.name = "DeviceResultsFileInABatchRun",
-                  .args = batch,
-                  .arrange =
-                      [](const Sandbox& b, const fs::path&) {
-                        fs::remove(b.path("run1.OUT"));
-                        fs::create_symlink("/dev/null", b.path("run1.OUT"));
-                      },
-                  .expect = {.status = 2,
-                             .out = banner() + table_heading(),
-                             .report = report("fit_scan.cpp (unit = 10)",
-                                              "Cannot open file 'run1.OUT': it is a device, not a "
-                                              "results file"),
-                             .files = {{"temp.OUT", kAbsent}}}});
+  rows.push_back(
+      {.name = "DeviceResultsFileInABatchRun",
+       .args = batch,
+       .arrange =
+           [](const Sandbox& b, const fs::path&) {
+             fs::remove(b.path("run1.OUT"));
+             fs::create_symlink("/dev/null", b.path("run1.OUT"));
+           },
+       .expect = {.status = 2,
+                  .out = banner() + table_heading(),
+                  .err = "wexla: Cannot open file 'run1.OUT': it is a device, not a results file\n",
+                  .files = {{"temp.OUT", kAbsent}}}});
   rows.push_back({.name = "DeviceResultsFileWithoutOptions",
                   .args = {"run1", "5"},
                   .arrange =

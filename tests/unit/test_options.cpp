@@ -53,7 +53,7 @@ TEST_P(AcceptedArguments, GiveTheseOptionsAndOperands) {
   ScreenPlace screen = !document_out || want.help || want.version ? ScreenPlace::standard_output
                        : want.batch                               ? ScreenPlace::nowhere
                                                                   : ScreenPlace::standard_error;
-  EXPECT_EQ(plan.screen, screen);
+  EXPECT_EQ(plan.streams.screen, screen);
   EXPECT_EQ(plan.documents.any(), !want.json.empty() || !want.csv.empty());
 }
 

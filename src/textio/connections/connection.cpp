@@ -16,6 +16,18 @@
 namespace wexla {
 namespace {
 
+// Writes to the connection's file, or to nowhere; a reader gone from a
+// screen that may lose it is no failure.
+int written(Connection& c, const char* data, std::size_t length) {
+  if (c.discards) return 0;
+  int error = write_all(c.descriptor, data, length);
+  if (error == EPIPE && c.discards_once_closed) {
+    c.discards = true;
+    return 0;
+  }
+  return error;
+}
+
 // Hands on one piece of the output. A piece may already stand in place, right
 // after the pending bytes; any other is copied there when the rule lets it
 // join them.
@@ -35,7 +47,7 @@ IoError hand_on_piece(Connection& c, const char* data, std::size_t length) {
       return {};
     }
   }
-  return system_failure(Trouble::writing, c.discards ? 0 : write_all(c.descriptor, data, length));
+  return system_failure(Trouble::writing, written(c, data, length));
 }
 
 }  // namespace
@@ -47,7 +59,7 @@ void set_output_buffer(Connection& c, std::size_t capacity, std::size_t threshol
 
 IoError flush(Connection& c) {
   if (c.out.pending == 0) return {};
-  int error = c.discards ? 0 : write_all(c.descriptor, c.out.bytes, c.out.pending);
+  int error = written(c, c.out.bytes, c.out.pending);
   c.out.pending = 0;
   return system_failure(Trouble::writing, error);
 }

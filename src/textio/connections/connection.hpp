@@ -22,7 +22,8 @@ namespace wexla {
 inline constexpr std::size_t kBufferSize = 8192;
 inline constexpr std::size_t kFlushThreshold = 4096;
 inline constexpr std::size_t kRecordCapacity = 8192;
-inline constexpr std::size_t kMaxFileName = 255;
+// The longest file name (a path) the run takes, as the system takes it.
+inline constexpr std::size_t kMaxFileName = 4095;
 
 enum class Action : std::uint8_t { read_write, read_only, write_only };
 enum class OpenStatus : std::uint8_t { old_file, unknown };
@@ -62,9 +63,12 @@ struct Connection {
   int descriptor = -1;
   Action action = Action::read_write;
   OpenStatus status = OpenStatus::old_file;
-  bool at_end = false;              // no data lies beyond the position: writing needs no cut
-  bool buffered = false;            // a regular file
-  bool discards = false;            // what is written goes nowhere: a screen nobody is to see
+  bool at_end = false;    // no data lies beyond the position: writing needs no cut
+  bool buffered = false;  // a regular file
+  bool discards = false;  // what is written goes nowhere: a screen nobody is to see
+  // A screen whose reader has gone (a broken pipe) discards from then on,
+  // rather than ending the run.
+  bool discards_once_closed = false;
   FileIdentity identity;            // read from the descriptor when the connection is made
   std::uint64_t links = 0;          // the file's count of names, then
   std::uint64_t size_at_start = 0;  // its size, then

@@ -49,6 +49,7 @@ void attach(Connection& c, int number, int fd, std::string_view name, Action act
   std::memcpy(c.file_name, name.data(), c.file_name_length);
   c.descriptor = fd;
   c.discards = false;
+  c.discards_once_closed = false;
   c.action = action;
   c.status = status;
   c.buffered = known && S_ISREG(st.st_mode);
@@ -77,7 +78,8 @@ IoError release(Connection& c) {
   return e;
 }
 
-void start_connections(ScreenPlace screen) {
+void start_connections(StandardStreams streams) {
+  const ScreenPlace screen = streams.screen;
   ConnectionTable& t = connection_table();
   attach(t.slots[0], kStdinConnection, 0, "stdin", Action::read_only, OpenStatus::old_file);
   attach(t.slots[1], kStdoutConnection, 1, "stdout", Action::write_only, OpenStatus::old_file);
@@ -90,6 +92,8 @@ void start_connections(ScreenPlace screen) {
     attach(t.slots[1], kStdoutConnection, -1, "", Action::write_only, OpenStatus::old_file);
     t.slots[1].discards = true;
   }
+  t.slots[1].discards_once_closed = streams.screen_may_close;
+  t.brief_reports = streams.brief_reports;
   t.slots[0].at_end = false;
   t.slots[1].at_end = true;
   t.slots[2].at_end = true;
@@ -104,6 +108,7 @@ IoError restart_connections() {
     if (e && !first) first = e;
   }
   t.ending = false;
+  t.brief_reports = false;
   t.system = {};
   start_connections();
   return first;

@@ -36,6 +36,7 @@ struct ConnectionTable {
   // the summary file is opened, and no file the run writes may be either.
   FileIdentity standard_output;
   FileIdentity standard_error;
+  bool brief_reports = false;  // failure reports in one line (StandardStreams)
   SystemSeam system;
 };
 
@@ -51,10 +52,20 @@ inline ConnectionTable& connection_table() {
 // nowhere (a batch run whose standard output holds a document).
 enum class ScreenPlace : unsigned char { standard_output, standard_error, nowhere };
 
+// How the standard streams of a run are made.
+struct StandardStreams {
+  ScreenPlace screen = ScreenPlace::standard_output;
+  // The screen may lose its reader (a pipe to `head`): it is then dropped,
+  // not a failure.
+  bool screen_may_close = false;
+  // A failure is reported in one line, "wexla: " and the reason, without
+  // the locus line and the backtrace (for scripts).
+  bool brief_reports = false;
+};
+
 // Makes connections 5, 6 and 0 on descriptors 0, 1 and 2 (identity read
-// now) in an empty table: the start of the run. The screen goes where
-// `screen` says.
-void start_connections(ScreenPlace screen = ScreenPlace::standard_output);
+// now) in an empty table: the start of the run, as `streams` says.
+void start_connections(StandardStreams streams = {});
 
 // Ends every connection in the table, writing what is pending, and starts
 // afresh as at the start of the run, with the system seam emptied. A test

@@ -18,7 +18,7 @@ void close_every_connection(RunEnd& end) {
   for (Connection& c : t.slots) {
     if (!c.connected) continue;
     IoError e = release(c);
-    if (!e || end.why == RunEnd::Why::failure) continue;
+    if (!e || end.why == RunEnd::Why::failure || end.why == RunEnd::Why::data_error) continue;
     write_failure_report(end.where, c.ref(), reason_text(e));
     end = run_end(RunEnd::Why::failure, end.status == 0 ? kExitFailure : end.status, reason_text(e),
                   end.where);

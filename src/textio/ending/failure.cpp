@@ -32,6 +32,7 @@ namespace wexla {
 namespace {
 
 constexpr std::string_view kReasonPrefix = "Wexla run-time error: ";
+constexpr std::string_view kBriefPrefix = "wexla: ";
 
 // Reports go straight to descriptor 2, never through a connection. A report
 // that cannot be written has nowhere else to go.
@@ -88,6 +89,12 @@ std::string_view base_name(const char* path) {
 
 [[gnu::noinline]] void write_report(Where where, ConnectionRef connection, std::string_view reason,
                                     int skip) {
+  if (connection_table().brief_reports) {
+    write_stderr(kBriefPrefix);
+    write_stderr(reason);
+    write_stderr("\n");
+    return;
+  }
   char locus[1024];
   std::string_view file = base_name(where.file_name());
   int n;

@@ -19,13 +19,14 @@ inline constexpr int kExitOutOfMemory = 1;
 
 struct RunEnd {
   enum class Why : std::uint8_t {
-    finished,   // the run did every step
-    stop,       // the stop on a file that is not the result of a normal fit
-    failure,    // a run-time failure, its report written to descriptor 2
-    not_found,  // the run's input is missing; it said so in one line of its own
-    refused,    // refused before it began, in one line of its own: nothing to describe
+    finished,    // the run did every step
+    stop,        // the stop on a file that is not the result of a normal fit
+    failure,     // a run-time failure, its report written to descriptor 2
+    data_error,  // a WSS field that is not a number: a failure, or (batch) its one line
+    not_found,   // the run's input is missing; it said so in one line of its own
+    refused,     // refused before it began, in one line of its own: nothing to describe
   };
-  static constexpr std::size_t kReasonCapacity = 512;
+  static constexpr std::size_t kReasonCapacity = 4608;  // a reason that names a long path
 
   Why why = Why::finished;
   int status = 0;
