@@ -30,7 +30,8 @@ constexpr std::string_view kUsage[] = {
     "  RESULTS      the results file, with or without its extension",
     "               (run1, run1.OUT and run1.txt all mean run1.OUT)",
     "  PERCENT      the window above the best WSS within which fits are counted",
-    "  --batch      no prompt, no editor, no final wait: both operands needed",
+    "  --batch      no prompt, no editor, no final wait, no process started:",
+    "               both operands needed; RESULTS ending in .OUT is taken as given",
     "  --json=FILE  write the run as a JSON document to FILE ('-': standard output)",
     "  --csv=FILE   write the fit table as CSV to FILE ('-': standard output)",
     "  -h, --help   print this text and end",
@@ -38,7 +39,9 @@ constexpr std::string_view kUsage[] = {
     "  --           end of the options: a RESULTS beginning with '-' follows",
     "",
     "Exit status: 0 done, 1 out of memory, 2 run-time error, 64 bad command",
-    "line, 66 no such results file (--batch), 74 a document not written.",
+    "line, 74 a document not written. A batch run also: 3 no fit found, 4 not",
+    "the result of a normal fit, 65 a WSS field that is not a number, 66 no",
+    "such results file, 75 another run is using the folder (try again later).",
     "See wexla(1).",
 };
 
