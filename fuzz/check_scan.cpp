@@ -348,7 +348,7 @@ std::string text_member(const JsonValue& object, const std::string& name, std::s
 std::string check_fit(const JsonValue& f, const ModelFit& fit, bool counted) {
   std::string at = "fit " + std::to_string(fit.number) + ": ";
   if (f.kind != JsonValue::object) return at + "not an object";
-  std::size_t members = 6;
+  std::size_t members = 7;
   if (!integer_member(f.member("fit"), fit.number)) return at + "wrong number";
   if (!real_member(f.member("wss"), fit.wss)) return at + "wrong wss";
   if (!std::isfinite(fit.wss)) {
@@ -359,6 +359,10 @@ std::string check_fit(const JsonValue& f, const ModelFit& fit, bool counted) {
   const JsonValue* marked = f.member("marked");
   if (marked == nullptr || marked->kind != JsonValue::boolean || marked->truth != fit.marked)
     return at + "wrong marked";
+  const JsonValue* new_best = f.member("new_best");
+  if (new_best == nullptr || new_best->kind != JsonValue::boolean ||
+      new_best->truth != fit.new_best)
+    return at + "wrong new_best";
   const JsonValue* within = f.member("within_percent");
   if (within == nullptr ||
       (counted ? within->kind != JsonValue::boolean || within->truth != fit.within
@@ -467,18 +471,22 @@ std::string check_csv(const std::string& text, const Expected& e) {
   if (std::string why = read_csv(text, rows); !why.empty())
     return "the CSV table does not read: " + why + " in " + shown(text.substr(0, 400));
   if (rows.size() != e.fits.size() + 1) return "CSV: " + std::to_string(rows.size()) + " records";
-  if (rows[0] != CsvRecord{"fit", "wss", "best_wss", "marked", "within_percent"})
+  if (rows[0] != CsvRecord{"results", "results_hex", "fit", "wss", "wss_text", "best_wss", "marked",
+                           "new_best", "within_percent"})
     return "CSV: wrong header";
+  if (text.find('\r') != std::string::npos) return "CSV: a carriage return";
   auto real_field = [](const std::string& field, float want) {
     return std::isfinite(want) ? same_real(field, want) : field.empty();
   };
+  auto truth = [](bool value) { return std::string(value ? "TRUE" : "FALSE"); };
   for (std::size_t k = 0; k < e.fits.size(); ++k) {
     const ModelFit& fit = e.fits[k];
     const CsvRecord& row = rows[k + 1];
-    std::string within = !e.counted ? "" : fit.within ? "true" : "false";
-    if (row.size() != 5 || row[0] != std::to_string(fit.number) || !real_field(row[1], fit.wss) ||
-        !real_field(row[2], fit.best_wss) || row[3] != (fit.marked ? "true" : "false") ||
-        row[4] != within)
+    std::string wss_text = std::isfinite(fit.wss) ? "" : fit.wss_text;
+    if (row.size() != 9 || row[0] != "r.OUT" || !row[1].empty() ||
+        row[2] != std::to_string(fit.number) || !real_field(row[3], fit.wss) ||
+        row[4] != wss_text || !real_field(row[5], fit.best_wss) || row[6] != truth(fit.marked) ||
+        row[7] != truth(fit.new_best) || row[8] != truth(e.counted && fit.within))
       return "CSV: wrong row " + std::to_string(k + 1) + ": " + shown(text.substr(0, 400));
   }
   return {};

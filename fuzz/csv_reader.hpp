@@ -1,5 +1,6 @@
-// A reader for CSV as RFC 4180 defines it: records ended by CR LF, fields
-// separated by commas, quoted fields with doubled quotes inside.
+// A reader for CSV as RFC 4180 defines it, with records ended by a line
+// feed as R, pandas and awk write and read them: fields separated by
+// commas, quoted fields with doubled quotes inside.
 #pragma once
 
 #include <string>
@@ -10,7 +11,7 @@ namespace wexla::fuzz {
 
 using CsvRecord = std::vector<std::string>;
 
-// Reads every record; the last one must end with CR LF as well. Returns the
+// Reads every record; the last one must end with a line feed as well. Returns the
 // empty string, or says what is wrong and where.
 std::string read_csv(std::string_view text, std::vector<CsvRecord>& records);
 

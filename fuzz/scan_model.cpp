@@ -295,6 +295,7 @@ Expected model_run(const RunConfig& config, std::string_view results) {
       fit.wss = fit_wss;
       fit.best_wss = best_wss;
       fit.marked = marked;
+      fit.new_best = new_best;
       fit.wss_text = blanks_removed(field);
       if (new_best) e.best_fit = fit_number;
       ++fit_number;

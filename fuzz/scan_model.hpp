@@ -25,7 +25,7 @@ inline constexpr std::string_view kOldScratch = "old scratch\n";
 inline constexpr std::string_view kOldBest = "old best\n";
 inline constexpr std::string_view kOldSummary = "old summary\n";
 inline constexpr std::string_view kOldJson = "{\"old\": true}\n";
-inline constexpr std::string_view kOldCsv = "old\r\n";
+inline constexpr std::string_view kOldCsv = "old\n";
 
 struct RunConfig {
   std::vector<std::string> arguments;  // after the program's name
@@ -46,7 +46,7 @@ RunConfig config_of(std::string_view input);
 struct ModelFit {
   std::int32_t number = 0;
   float wss = 0, best_wss = 0;
-  bool marked = false, within = false;
+  bool marked = false, new_best = false, within = false;
   std::string wss_text;
   std::vector<std::string> parameters;
 };

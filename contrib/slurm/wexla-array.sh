@@ -12,10 +12,10 @@
 # file <name>.OUT, so the names must differ; it gets a link results.OUT to
 # the results file, BEST.OUT, WexlaP.OUT, the screen in screen.txt, the run
 # as JSON in wexla.json and the program's exit status in wexla.status (the
-# document cannot tell a run that was killed). contrib/slurm/wexla-collect
-# makes one CSV table of all the run folders.
-# The link's short fixed name is one the program always takes whole: it
-# cuts a name at its first dot and at 32 characters.
+# document cannot tell a run that was killed). A task whose results file is
+# missing runs the program all the same, in its own folder, so that its
+# document says so (status 66) and every file of the list has a run folder.
+# contrib/slurm/wexla-collect makes one CSV table of all the run folders.
 #
 # Environment: WEXLA the program (default: wexla on PATH), WEXLA_PERCENT the
 # window above the best WSS (default 5), WEXLA_RUNS the folder of the
@@ -62,7 +62,6 @@ fi
 # As with the program, a name may leave out .OUT.
 [ -n "$results" ] || fail "task $task: empty results file name"
 if [ ! -f "$results" ] && [ -f "$results.OUT" ]; then results=$results.OUT; fi
-[ -f "$results" ] || fail "task $task: no results file $results"
 case $results in
   /*) ;;
   *) results=$(pwd)/$results ;;
@@ -70,13 +69,21 @@ esac
 name=$(basename "$results" .OUT)
 folder=$runs/$name
 mkdir -p "$folder" && cd "$folder" || fail "task $task: cannot make the folder $folder"
-ln -sf "$results" results.OUT || fail "task $task: cannot link $results in $folder"
+# The run reads its results file through a link of a short fixed name; a
+# missing one is named to the program as it is, which says so.
+operand=results
+if [ -f "$results" ]; then
+  ln -sf "$results" results.OUT || fail "task $task: cannot link $results in $folder"
+else
+  rm -f results.OUT
+  operand=$results
+fi
 
-# Standard input is never read in a batch run; the "--" keeps the link's
-# name an operand whatever it is. What an earlier run of this folder left
-# must not pass for this run's, should this one be killed.
+# Standard input is never read in a batch run; the "--" keeps the name an
+# operand whatever it is. What an earlier run of this folder left must not
+# pass for this run's, should this one be killed.
 rm -f wexla.json wexla.status
-"$program" --batch --json=wexla.json -- results "$percent" >screen.txt 2>&1 </dev/null
+"$program" --batch --json=wexla.json -- "$operand" "$percent" >screen.txt 2>&1 </dev/null
 status=$?
 echo "$status" >wexla.status
 echo "wexla-array: task $task: $results in $folder, status $status"

@@ -28,7 +28,7 @@ bool write_one(std::string_view name, const char* what, Format format, const Run
     if (format == Format::json) {
       write_run_json(document.out, run, fits);
     } else {
-      write_fit_table_csv(document.out, fits);
+      write_fit_table_csv(document.out, run, fits);
     }
     problem = close_document(document);
   }

@@ -103,14 +103,31 @@ void append_json_string(std::string& out, std::string_view bytes) {
   out += '"';
 }
 
-void append_hex_string(std::string& out, std::string_view bytes) {
-  out += '"';
+void append_hex_digits(std::string& out, std::string_view bytes) {
   for (char b : bytes) {
     unsigned char c = static_cast<unsigned char>(b);
     out += kHexDigits[c >> 4];
     out += kHexDigits[c & 0xF];
   }
+}
+
+void append_hex_string(std::string& out, std::string_view bytes) {
   out += '"';
+  append_hex_digits(out, bytes);
+  out += '"';
+}
+
+void append_utf8_text(std::string& out, std::string_view bytes) {
+  for (std::size_t at = 0; at < bytes.size();) {
+    std::size_t length = sequence_length(bytes, at);
+    if (length == 0) {
+      out += "\xEF\xBF\xBD";
+      ++at;
+    } else {
+      out.append(bytes.substr(at, length));
+      at += length;
+    }
+  }
 }
 
 }  // namespace wexla

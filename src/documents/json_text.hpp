@@ -1,5 +1,5 @@
-// JSON text values (RFC 8259): a byte string as a JSON string, with the
-// bytes that are not UTF-8 made visible but kept recoverable.
+// Texts of the documents from bytes: JSON strings (RFC 8259) and UTF-8
+// text, the bytes that are not UTF-8 made visible but kept recoverable.
 #pragma once
 
 #include <string>
@@ -19,5 +19,12 @@ void append_json_string(std::string& out, std::string_view bytes);
 
 // Appends the bytes as lower-case hexadecimal digits, two per byte, quoted.
 void append_hex_string(std::string& out, std::string_view bytes);
+
+// Appends the bytes' hexadecimal digits alone, without quotes.
+void append_hex_digits(std::string& out, std::string_view bytes);
+
+// Appends the bytes as UTF-8 text: valid sequences as they are, every byte
+// that is not part of one as U+FFFD, as the JSON strings have them.
+void append_utf8_text(std::string& out, std::string_view bytes);
 
 }  // namespace wexla

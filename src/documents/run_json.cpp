@@ -71,6 +71,8 @@ void put_fit(std::string& text, const RecordedFit& fit, const FitRecorder& fits)
   put_real(text, fit.best_wss);
   text += ", \"marked\": ";
   text += fit.marked ? "true" : "false";
+  text += ", \"new_best\": ";
+  text += fit.new_best ? "true" : "false";
   text += ", \"within_percent\": ";
   text += !fits.counted ? "null" : within_window(fit.wss, fits.threshold) ? "true" : "false";
   text += ", ";

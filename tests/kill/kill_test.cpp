@@ -214,9 +214,9 @@ bool whole_csv(const std::string& text) {
   std::vector<wexla::fuzz::CsvRecord> rows;
   if (!wexla::fuzz::read_csv(text, rows).empty() || rows.empty()) return false;
   for (const auto& row : rows) {
-    if (row.size() != 5) return false;
+    if (row.size() != 9) return false;
   }
-  return rows[0][0] == "fit";
+  return rows[0][0] == "results";
 }
 
 struct Expectations {

@@ -122,9 +122,17 @@ refuse 0 "tasks count from 1" data/whole.OUT
 refuse 4 "task 4, but 3 results files were given" data/whole.OUT "data/with blank.OUT" "data/three fits.OUT"
 refuse 4 "task 4, but files.txt names 3 results files" --list files.txt
 refuse 1 "no list file missing.txt" --list missing.txt
-refuse 1 "no results file data/missing.OUT" data/missing.OUT
 refuse 1 "usage" --list
 refuse 1 "usage"
+
+# A task whose results file is missing runs the program all the same: its
+# folder holds the document that says so, and the status is 66.
+SLURM_ARRAY_TASK_ID=1 WEXLA="$wexla" WEXLA_RUNS=runs-args sh "$script" data/missing.OUT >log 2>&1
+status=$?
+[ "$status" -eq 66 ] || fault "a missing results file gave the task status $status: $(cat log)"
+[ "$(cat runs-args/missing/wexla.status 2>/dev/null)" = 66 ] || fault "the status 66 was not recorded"
+python3 -c 'import json, sys; sys.exit(json.load(open(sys.argv[1]))["outcome"] != "no results file")' \
+  runs-args/missing/wexla.json || fault "the missing file's document does not say so"
 
 # The program's own status is the task's, so Slurm marks a failed run.
 printf '#!/bin/sh\nexit 3\n' >failing && chmod 755 failing
@@ -144,14 +152,21 @@ rows = list(csv.DictReader(open("table.csv", newline="")))
 data = sys.argv[1] + "/data/"
 want = [
     {"folder": "killed", "results": data + "whole.OUT", "outcome": "no document", "status": "3",
-     "fits": "", "best_fit": "", "best_wss": "", "within_percent": ""},
+     "error": "", "fits": "", "best_fit": "", "best_wss": "", "within_percent": ""},
+    {"folder": "missing", "results": data + "missing.OUT", "outcome": "no results file",
+     "status": "66",
+     "error": "the results file '" + data + "missing.OUT' does not exist", "fits": "0",
+     "best_fit": "", "best_wss": "", "within_percent": ""},
     {"folder": "three fits", "results": data + "three fits.OUT", "outcome": "normal",
-     "status": "0", "fits": "3", "best_fit": "3", "best_wss": "1204.337", "within_percent": "1"},
+     "status": "0", "error": "", "fits": "3", "best_fit": "3", "best_wss": "1204.337",
+     "within_percent": "1"},
     {"folder": "whole", "results": data + "whole.OUT", "outcome": "normal", "status": "0",
-     "fits": "12", "best_fit": "10", "best_wss": "1098.472", "within_percent": "4"},
+     "error": "", "fits": "12", "best_fit": "10", "best_wss": "1098.472", "within_percent": "4"},
     {"folder": "with blank", "results": data + "with blank.OUT", "outcome": "damaged document",
-     "status": "0", "fits": "", "best_fit": "", "best_wss": "", "within_percent": ""},
+     "status": "0", "error": "", "fits": "", "best_fit": "", "best_wss": "", "within_percent": ""},
 ]
+for row in rows:
+    del row["folder_hex"], row["results_hex"]
 for got, expected in zip(rows, want):
     if got != expected:
         print("row", got, "want", expected)
