@@ -37,6 +37,15 @@ run: program
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The README's pictures: the browser test's screenshots of the sample's page
+# and of a 150-fit run's chart, copied to docs/ (needs chromium).
+.PHONY: screenshots
+screenshots: build
+	WEXLA_BROWSER=now python3 tests/pages/browser_test.py $(BUILD)/wexla examples/sample.OUT \
+	  contrib/slurm/wexla-collect $(BUILD)/screenshots
+	cp $(BUILD)/screenshots/sample-page.png docs/page-sample.png
+	cp $(BUILD)/screenshots/linear-150-chart.png docs/chart-150-fits.png
+
 # The sanitizer build uses clang, so that both compilers build every file
 # with warnings as errors.
 test-asan:

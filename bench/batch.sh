@@ -101,7 +101,7 @@ done
 # the inner shell's $0.
 cat >recipe.sh <<'EOF'
 rm -rf runs
-cd data && printf '%s\0' *.OUT | xargs -0 -P 4 -I{} sh -c 'd=../runs/${1%.OUT}; mkdir -p "$d" && cd "$d" && ln -sf "../../data/$1" . && "$0" --batch --json=wexla.json -- "$1" 5 >screen.txt 2>&1; echo $? >wexla.status' "$1" {}
+cd data && printf '%s\0' *.OUT | xargs -0 -P 4 -I{} sh -c 'd=../runs/${1%.OUT}; mkdir -p "$d" && cd "$d" && ln -sf "../../data/$1" . && "$0" --batch --json=wexla.json --html=wexla.html --svg=wexla.svg -- "$1" 5 >screen.txt 2>&1; echo $? >wexla.status' "$1" {}
 EOF
 for r in $(seq "$XARGS_REPEATS"); do
   "$MEASURE" -- sh recipe.sh true >>logs/xargs-true

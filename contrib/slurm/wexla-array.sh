@@ -82,8 +82,9 @@ fi
 # Standard input is never read in a batch run; the "--" keeps the name an
 # operand whatever it is. What an earlier run of this folder left must not
 # pass for this run's, should this one be killed.
-rm -f wexla.json wexla.status
-"$program" --batch --json=wexla.json -- "$operand" "$percent" >screen.txt 2>&1 </dev/null
+rm -f wexla.json wexla.html wexla.svg wexla.status
+"$program" --batch --json=wexla.json --html=wexla.html --svg=wexla.svg -- "$operand" "$percent" \
+  >screen.txt 2>&1 </dev/null
 status=$?
 echo "$status" >wexla.status
 echo "wexla-array: task $task: $results in $folder, status $status"

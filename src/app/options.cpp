@@ -24,7 +24,9 @@ struct FileOption {
   std::string_view Options::*value;
 };
 constexpr FileOption kFileOptions[] = {{"--json", &Options::json_file},
-                                       {"--csv", &Options::csv_file}};
+                                       {"--csv", &Options::csv_file},
+                                       {"--html", &Options::html_file},
+                                       {"--svg", &Options::svg_file}};
 
 struct FlagOption {
   std::string_view name;
@@ -79,13 +81,21 @@ std::size_t read_option(std::span<char* const> arguments, std::size_t at, Option
   return 0;
 }
 
-// Rules between options, once all are read.
+// Rules between options, once all are read: at most one document on
+// standard output, and no two documents on one file.
 std::string conflicts(const Options& options) {
-  if (options.json_file.empty() || options.csv_file.empty()) return {};
-  if (options.json_file == kStandardOutputName && options.csv_file == kStandardOutputName)
-    return "--json and --csv cannot both write to standard output ('-')";
-  if (options.json_file == options.csv_file)
-    return join({"--json and --csv name the same file ", quoted(options.json_file)});
+  for (std::size_t a = 0; a < std::size(kFileOptions); ++a) {
+    std::string_view first = options.*kFileOptions[a].value;
+    if (first.empty()) continue;
+    for (std::size_t b = a + 1; b < std::size(kFileOptions); ++b) {
+      std::string_view second = options.*kFileOptions[b].value;
+      if (second != first) continue;
+      std::string both = join({kFileOptions[a].name, " and ", kFileOptions[b].name});
+      if (first == kStandardOutputName)
+        return join({both, " cannot both write to standard output ('-')"});
+      return join({both, " name the same file ", quoted(first)});
+    }
+  }
   return {};
 }
 

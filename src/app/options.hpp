@@ -19,6 +19,8 @@ struct Options {
   bool batch = false;               // --batch: no prompt, no editor, no final wait
   std::string_view json_file;       // --json=FILE; empty when not asked for
   std::string_view csv_file;        // --csv=FILE; empty when not asked for
+  std::string_view html_file;       // --html=FILE
+  std::string_view svg_file;        // --svg=FILE
   std::span<char* const> operands;  // the arguments after the options
 };
 

@@ -20,15 +20,20 @@ RunPlan plan_run(std::span<char* const> arguments) {
   if (options.help) plan.answer = RunPlan::Answer::help;
   if (!options.help && options.version) plan.answer = RunPlan::Answer::version;
   plan.batch = options.batch;
-  plan.documents = {options.json_file, options.csv_file};
+  plan.documents = {options.json_file, options.csv_file, options.html_file, options.svg_file};
   // Two documents on one file: "./a.json" is "a.json".
-  const DocumentRequest& d = plan.documents;
-  if (plan.answer == RunPlan::Answer::run && !d.json_file.empty() && !d.csv_file.empty() &&
-      d.json_file != kStandardOutputName && d.csv_file != kStandardOutputName &&
-      same_document_file(d.json_file, d.csv_file)) {
-    plan.answer = RunPlan::Answer::refusal;
-    plan.refusal = join({"wexla: --json and --csv name the same file '", d.json_file, "'"});
-    return plan;
+  const auto names = plan.documents.names();
+  constexpr const char* kOptionOf[] = {"--json", "--csv", "--html", "--svg"};
+  for (std::size_t a = 0; plan.answer == RunPlan::Answer::run && a < names.size(); ++a) {
+    for (std::size_t b = a + 1; b < names.size(); ++b) {
+      if (names[a].empty() || names[b].empty() || names[a] == kStandardOutputName ||
+          names[b] == kStandardOutputName || !same_document_file(names[a], names[b]))
+        continue;
+      plan.answer = RunPlan::Answer::refusal;
+      plan.refusal = join(
+          {"wexla: ", kOptionOf[a], " and ", kOptionOf[b], " name the same file '", names[a], "'"});
+      return plan;
+    }
   }
   plan.operands = options.operands;
   // With a document on standard output the screen goes elsewhere: nowhere

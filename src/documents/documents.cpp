@@ -4,7 +4,9 @@
 #include "documents/document_file.hpp"
 #include "documents/fit_table_csv.hpp"
 #include "documents/join_text.hpp"
+#include "documents/run_chart.hpp"
 #include "documents/run_json.hpp"
+#include "documents/run_page.hpp"
 #include "textio/connections/write_all.hpp"
 
 namespace wexla {
@@ -16,7 +18,7 @@ void say(const std::string& line) {
   (void)write_all(2, text.data(), text.size());
 }
 
-enum class Format { json, csv };
+enum class Format { json, csv, html, svg };
 
 // One document: opened in its place, written fit by fit, closed.
 bool write_one(std::string_view name, const char* what, Format format, const RunDescription& run,
@@ -25,10 +27,19 @@ bool write_one(std::string_view name, const char* what, Format format, const Run
   DocumentFile document;
   std::string problem = open_document(document, name, run.results);
   if (problem.empty()) {
-    if (format == Format::json) {
-      write_run_json(document.out, run, fits);
-    } else {
-      write_fit_table_csv(document.out, run, fits);
+    switch (format) {
+      case Format::json:
+        write_run_json(document.out, run, fits);
+        break;
+      case Format::csv:
+        write_fit_table_csv(document.out, run, fits);
+        break;
+      case Format::html:
+        write_run_page(document.out, run, fits);
+        break;
+      case Format::svg:
+        write_run_chart(document.out, run, fits, true);
+        break;
     }
     problem = close_document(document);
   }
@@ -39,12 +50,22 @@ bool write_one(std::string_view name, const char* what, Format format, const Run
 
 }  // namespace
 
+bool DocumentRequest::any() const {
+  for (std::string_view name : names()) {
+    if (!name.empty()) return true;
+  }
+  return false;
+}
+
 bool DocumentRequest::on_standard_output() const {
-  return json_file == kStandardOutputName || csv_file == kStandardOutputName;
+  for (std::string_view name : names()) {
+    if (name == kStandardOutputName) return true;
+  }
+  return false;
 }
 
 std::string refused_document(const DocumentRequest& request, std::string_view results_name) {
-  for (std::string_view name : {request.json_file, request.csv_file}) {
+  for (std::string_view name : request.names()) {
     if (name.empty() || name == kStandardOutputName) continue;
     std::string problem = document_target_problem(name, results_name);
     if (!problem.empty())
@@ -57,7 +78,9 @@ bool write_documents(const DocumentRequest& request, const RunDescription& run,
                      const FitRecorder& fits) {
   bool json = write_one(request.json_file, "JSON document", Format::json, run, fits);
   bool csv = write_one(request.csv_file, "CSV table", Format::csv, run, fits);
-  return json && csv;
+  bool html = write_one(request.html_file, "HTML page", Format::html, run, fits);
+  bool svg = write_one(request.svg_file, "SVG chart", Format::svg, run, fits);
+  return json && csv && html && svg;
 }
 
 }  // namespace wexla

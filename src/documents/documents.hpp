@@ -3,6 +3,7 @@
 // fits, and each document is put in place on its own.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,15 @@ inline constexpr int kExitDocumentNotWritten = 74;
 struct DocumentRequest {
   std::string_view json_file;  // --json=FILE; empty when not asked for
   std::string_view csv_file;   // --csv=FILE
+  std::string_view html_file;  // --html=FILE
+  std::string_view svg_file;   // --svg=FILE
 
-  bool any() const { return !json_file.empty() || !csv_file.empty(); }
+  bool any() const;
   bool on_standard_output() const;  // one of them is "-"
+  // The names, in the order the documents are written.
+  std::array<std::string_view, 4> names() const {
+    return {json_file, csv_file, html_file, svg_file};
+  }
 };
 
 // The one line that refuses the run before anything is read or written,

@@ -94,12 +94,16 @@ TEST(DocumentMemory, GrowsByAtMostSixteenBytesAFit) {
   for (int k = 0; k < 2; ++k) {
     Sandbox box;
     write_many_fits(box.path("run1.OUT"), sizes[k]);
-    peaks[k] = peak_kib(box.dir(), {"--batch", "--json=run.json", "--csv=run.csv", "run1", "5"});
+    peaks[k] = peak_kib(box.dir(), {"--batch", "--json=run.json", "--csv=run.csv",
+                                    "--html=run.html", "--svg=run.svg", "run1", "5"});
     ASSERT_GT(peaks[k], 0) << sizes[k] << " fits: the run failed";
     EXPECT_NE(
         tail_of(box.path("run.json"), 4096).find("\"fit\": " + std::to_string(sizes[k]) + ","),
         std::string::npos)
         << "the document holds every fit";
+    EXPECT_NE(tail_of(box.path("run.svg"), 4096).find("data-fit=\"" + std::to_string(sizes[k])),
+              std::string::npos)
+        << "the chart holds every fit";
   }
   double per_fit = static_cast<double>(peaks[1] - peaks[0]) * 1024.0 / (sizes[1] - sizes[0]);
   std::printf("peak %ld KiB at 50,000 fits, %ld KiB at 200,000: %.1f bytes a fit\n", peaks[0],

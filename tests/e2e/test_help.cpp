@@ -45,8 +45,9 @@ TEST(Help, UsageTextAndNothingElse) {
   ASSERT_GE(r.out.size(), kUsageFirst.size() + kUsageLast.size());
   EXPECT_EQ(r.out.substr(0, kUsageFirst.size()), kUsageFirst);
   EXPECT_EQ(r.out.substr(r.out.size() - kUsageLast.size()), kUsageLast);
-  for (const char* named : {"--help", "-h", "--version", "--batch", "--json=FILE", "--csv=FILE",
-                            "BEST.OUT", "WexlaP.OUT", "bbedit", " 64 ", " 66 ", " 74 "}) {
+  for (const char* named :
+       {"--help", "-h", "--version", "--batch", "--json=FILE", "--csv=FILE", "--html=FILE",
+        "--svg=FILE", "BEST.OUT", "WexlaP.OUT", "bbedit", " 64 ", " 66 ", " 74 "}) {
     EXPECT_NE(r.out.find(named), std::string::npos) << named;
   }
   // A short text: it fits on one screen, each line within 80 characters.

@@ -113,6 +113,21 @@ std::vector<NameCase> name_cases() {
                              .out = "",
                              .err = "wexla: --json and --csv name the same file './a.json'\n",
                              .files = {{"a.json", kAbsent}}}});
+  rows.push_back({.name = "ThePageAndTheChartOnOneFile",
+                  .args = {"--batch", "--html=p", "--svg=./p", "run1", "5"},
+                  .arrange = [](const Sandbox&, const fs::path&) {},
+                  .expect = {.status = 64,
+                             .out = "",
+                             .err = "wexla: --html and --svg name the same file 'p'\n",
+                             .files = {{"p", kAbsent}}}});
+  // The page is a document like the others: not on one of the run's files.
+  rows.push_back({.name = "PageNamedAsTheSummary",
+                  .args = {"--batch", "--html=wexlap.out", "run1", "5"},
+                  .arrange = [](const Sandbox&, const fs::path&) {},
+                  .expect = {.status = 74,
+                             .out = "",
+                             .err = document_refusal("wexlap.out", "it is WexlaP.OUT"),
+                             .files = {{"WexlaP.OUT", kAbsent}}}});
   struct Spelling {
     const char* name;
     const char* document;

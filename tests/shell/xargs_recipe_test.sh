@@ -40,6 +40,11 @@ check() { # folder status outcome
   outcome=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1], encoding="utf-8"))["outcome"])' \
     "$folder/wexla.json" 2>/dev/null)
   [ "$outcome" = "$3" ] || fault "$1: outcome '$outcome', want '$3'"
+  for page in wexla.html wexla.svg; do
+    grep -q '<svg' "$folder/$page" 2>/dev/null || [ "$3" != normal ] ||
+      fault "$1: no chart in $page"
+    [ -s "$folder/$page" ] || fault "$1: no $page"
+  done
 }
 check subj.07 0 normal
 check "$long" 0 normal

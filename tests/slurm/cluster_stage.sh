@@ -155,6 +155,10 @@ for name in sample "with blank" "not normal"; do
     head -c "-$prompt" "$plain/screen.txt" | cmp -s - "$folder/screen.txt" ||
       fault "$name: the screen differs from a plain run's"
   fi
+  # The run's page and chart beside its document.
+  for page in wexla.html wexla.svg; do
+    grep -q '<circle class="fit"' "$folder/$page" 2>/dev/null || fault "$name: no chart in $page"
+  done
   want_status=0
   [ "$name" = "not normal" ] && want_status=4
   [ "$(cat "$folder/wexla.status")" = "$want_status" ] ||
@@ -181,5 +185,10 @@ for g, w in zip(got, want):
         print("row", g, "want", w)
 sys.exit(got != want)
 CHECK
+# The page of the three runs: a row each, each with its chart.
+python3 "$here/contrib/slurm/wexla-collect" --html="$job/runs.html" "$job/runs" ||
+  fault "wexla-collect --html failed"
+[ "$(grep -c '<img src="data:image/svg+xml;base64,' "$job/runs.html")" = 3 ] ||
+  fault "the page of the runs does not show three charts"
 [ "$faults" -eq 0 ] || exit 1
 echo "cluster stage: 3 passed, 0 failed"

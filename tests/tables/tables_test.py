@@ -14,12 +14,14 @@ and R (it sets WEXLA_TABLE_READERS=1); elsewhere it is skipped (status 77)
 with the reason.
 """
 import csv
+import html.parser
 import json
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import urllib.parse
 
 WEXLA = os.path.abspath(sys.argv[1])
 COLLECT = os.path.abspath(sys.argv[2])
@@ -100,7 +102,8 @@ def make_run(runs, folder, results_name, content, percent="5"):
             f.write(content)
         os.symlink(os.path.join(b"..", b"..", b"data", results_name),
                    os.path.join(path, results_name))
-    r = subprocess.run([WEXLA, b"--batch", b"--json=wexla.json", b"--csv=fits.csv", b"--",
+    r = subprocess.run([WEXLA, b"--batch", b"--json=wexla.json", b"--csv=fits.csv",
+                        b"--html=wexla.html", b"--svg=wexla.svg", b"--",
                         results_name, percent.encode()], cwd=path, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
     with open(os.path.join(path, b"wexla.status"), "w") as f:
@@ -185,7 +188,11 @@ def main():
         os.remove(os.path.join(path, b"wexla.json"))
         with open(os.path.join(path, b"wexla.status"), "w") as f:
             f.write("Killed\n")
+        # A chart that is not the program's, in a shared folder.
+        with open(os.path.join(runs, b"cut-document", b"wexla.svg"), "wb") as f:
+            f.write(b"<svg xmlns='http://www.w3.org/2000/svg'><script>alert(1)</script></svg>")
         check_collected(root, runs)
+        check_collected_page(root, runs)
     finally:
         shutil.rmtree(root)
     if faults:
@@ -193,6 +200,76 @@ def main():
         return 1
     print("tables: all checks passed")
     return 0
+
+
+class RunsPage(html.parser.HTMLParser):
+    """The rows, links, images and policy of the page of many runs."""
+
+    def __init__(self):
+        super().__init__(convert_charrefs=True)
+        self.rows, self.links, self.images, self.tags = [], [], [], []
+        self.policy = None
+        self.cell = None
+
+    def handle_starttag(self, tag, attrs):
+        a = dict(attrs)
+        self.tags.append(tag)
+        if tag == "meta" and a.get("http-equiv") == "Content-Security-Policy":
+            self.policy = a.get("content")
+        if tag == "tr" and "tbody" in self.tags:
+            self.rows.append([])
+        if tag == "td":
+            self.cell = ""
+        if tag == "a":
+            self.links.append(a.get("href"))
+        if tag == "img":
+            self.images.append(a.get("src", ""))
+
+    def handle_endtag(self, tag):
+        if tag == "td":
+            self.rows[-1].append(self.cell)
+            self.cell = None
+
+    def handle_data(self, data):
+        if self.cell is not None:
+            self.cell += data
+
+
+def check_collected_page(root, runs):
+    """--html: a row for every run folder, the best WSS first and the runs
+    without one last, each run's chart an image and each link a file that
+    is there; no script, whatever a run folder holds."""
+    page = os.path.join(root, "runs.html")
+    r = collect(["--html=" + page, os.fsdecode(runs)])
+    if r.returncode != 0 or r.stdout:
+        fault("--html: status %d, output %r, %r" % (r.returncode, r.stdout[:100], r.stderr))
+        return
+    raw = open(page, "rb").read()
+    parsed = RunsPage()
+    parsed.feed(raw.decode("utf-8"))
+    folders = sorted(os.listdir(runs))
+    if len(parsed.rows) != len(folders):
+        fault("--html: %d rows for %d run folders" % (len(parsed.rows), len(folders)))
+    best = [float(row[5]) if row[5] else None for row in parsed.rows]
+    known = [b for b in best if b is not None]
+    if known != sorted(known) or None in best[:len(known)]:
+        fault("--html: the rows are not ordered by best WSS: %r" % best)
+    charts = sum(os.path.exists(os.path.join(runs, f, b"wexla.svg")) for f in folders)
+    if len(parsed.images) != charts or any(
+            not src.startswith("data:image/svg+xml;base64,") for src in parsed.images):
+        fault("--html: %d images for %d charts" % (len(parsed.images), charts))
+    pages = sum(os.path.exists(os.path.join(runs, f, b"wexla.html")) for f in folders)
+    if len(parsed.links) != pages:
+        fault("--html: %d links for %d pages" % (len(parsed.links), pages))
+    for href in parsed.links:
+        target = os.path.join(os.fsencode(root), urllib.parse.unquote_to_bytes(href))
+        if not os.path.isfile(target):
+            fault("--html: a link to %r, which is not there" % href)
+    if parsed.policy != "default-src 'none'; style-src 'unsafe-inline'; img-src data:" or \
+            b"<script" in raw or "script" in parsed.tags:
+        fault("--html: policy %r, or a script in the page" % parsed.policy)
+    if collect(["--fits", "--html=" + page, os.fsdecode(runs)]).returncode != 64:
+        fault("--html with --fits is not refused")
 
 
 def collect(args, **kw):

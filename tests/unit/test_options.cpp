@@ -128,6 +128,16 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--json=-", "--csv=-", "r"},
                 "wexla: --json and --csv cannot both write to standard output ('-')"},
         Refused{{"--json=t", "--csv=t", "r"}, "wexla: --json and --csv name the same file 't'"},
+        // The page and the chart are documents like the others.
+        Refused{{"--html=-", "--svg=-", "r"},
+                "wexla: --html and --svg cannot both write to standard output ('-')"},
+        Refused{{"--json=-", "--svg=-", "r"},
+                "wexla: --json and --svg cannot both write to standard output ('-')"},
+        Refused{{"--csv=p", "--html=p", "r"}, "wexla: --csv and --html name the same file 'p'"},
+        Refused{{"--svg=a", "--svg=b", "r"}, "wexla: option '--svg' is given twice"},
+        Refused{{"--html"},
+                "wexla: option '--html' needs a file name (--html=FILE, or '-' for "
+                "standard output)"},
         Refused{{"r", "--json=t"},
                 "wexla: option '--json=t' after the results file; options go in front (to use it "
                 "as a name or percentage, put '--' before the results file)"},
