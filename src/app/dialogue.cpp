@@ -3,6 +3,7 @@
 #include "app/dialogue.hpp"
 
 #include "app/banner.hpp"
+#include "app/following.hpp"
 #include "documents/join_text.hpp"
 #include "textio/connections/standard_connections.hpp"
 #include "textio/ending/run_end.hpp"
@@ -43,6 +44,11 @@ void settle_percent(RunSettings& s) {
   write_record(kStdoutConnection, kTableHeading);
 }
 
+// Whether the results file is there; one that is followed may yet come.
+bool results_file_there(Following* following, std::string_view name) {
+  return following != nullptr ? wait_for_results_file(*following, name) : file_exists(name);
+}
+
 }  // namespace
 
 void derive_results_name(RunSettings& s) {
@@ -63,7 +69,7 @@ void derive_results_name(RunSettings& s) {
   s.results_name.assign({joined, prefix + kSuffix.size()});
 }
 
-void run_dialogue(RunSettings& s, std::span<char* const> args) {
+void run_dialogue(RunSettings& s, std::span<char* const> args, Following* following) {
   write_record(kStdoutConnection, kBanner);
 
   s.arguments_left = static_cast<std::int32_t>(args.size());
@@ -74,7 +80,7 @@ void run_dialogue(RunSettings& s, std::span<char* const> args) {
   }
   for (;;) {
     derive_results_name(s);
-    if (file_exists(s.results_name.trimmed())) break;
+    if (results_file_there(following, s.results_name.trimmed())) break;
     write_record(kStdoutConnection, kMissing, s.results_name.trimmed());
     s.arguments_left = 0;
     ask_name(s);
@@ -107,14 +113,14 @@ std::string batch_results_name(std::string_view operand) {
   return join({operand.substr(0, prefix), kSuffix});
 }
 
-void run_batch_dialogue(RunSettings& s, std::span<char* const> operands) {
+void run_batch_dialogue(RunSettings& s, std::span<char* const> operands, Following* following) {
   write_record(kStdoutConnection, kBanner);
   s.arguments_left = static_cast<std::int32_t>(operands.size());
   std::string_view operand = operands[0];
   s.given_name = operand.substr(0, string_len_trim(operand));
   s.given_results = batch_results_name(s.given_name);
   s.name_settled = true;
-  if (!file_exists(s.results())) {
+  if (!results_file_there(following, s.results())) {
     std::string why = join({"the results file '", s.results(), "' does not exist"});
     write_record(kStderrConnection, kWholeRecord, std::string_view(join({"wexla: ", why})));
     throw run_end(RunEnd::Why::not_found, kExitNoResultsFile, why);

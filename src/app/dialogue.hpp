@@ -39,9 +39,13 @@ struct RunSettings {
   }
 };
 
+struct Following;
+
 // Runs the whole dialogue; `args` are the command-line arguments after the
-// program name.
-void run_dialogue(RunSettings& settings, std::span<char* const> args);
+// program name. With `following`, a results file that does not exist yet
+// is waited for (following.hpp) before it is said to be missing.
+void run_dialogue(RunSettings& settings, std::span<char* const> args,
+                  Following* following = nullptr);
 
 // Exit status of a batch run whose results file does not exist (the BSD
 // sysexits value for missing input).
@@ -51,7 +55,8 @@ inline constexpr int kExitNoResultsFile = 66;
 // name from operand 1, the percentage from operand 2 and the table heading.
 // A results file that does not exist ends the run with status 66 and one
 // line on standard error.
-void run_batch_dialogue(RunSettings& settings, std::span<char* const> operands);
+void run_batch_dialogue(RunSettings& settings, std::span<char* const> operands,
+                        Following* following = nullptr);
 
 // Whether `argument`, given as the percentage, reads as a number: its first
 // 14 characters, as the dialogue reads them from its in-memory record.

@@ -28,12 +28,38 @@ constexpr FileOption kFileOptions[] = {{"--json", &Options::json_file},
                                        {"--html", &Options::html_file},
                                        {"--svg", &Options::svg_file}};
 
+// The options that take a number, and what the number is.
+struct NumberOption {
+  std::string_view name;
+  std::string_view Options::*value;
+  std::string_view what;  // "a process number (--pid=PID)"
+};
+constexpr NumberOption kNumberOptions[] = {
+    {"--pid", &Options::pid_text, "a process number (--pid=PID)"},
+    {"--idle", &Options::idle_text, "a number of seconds (--idle=SECONDS)"}};
+
 struct FlagOption {
   std::string_view name;
   bool Options::*value;
 };
-constexpr FlagOption kFlagOptions[] = {
-    {"--help", &Options::help}, {"--version", &Options::version}, {"--batch", &Options::batch}};
+constexpr FlagOption kFlagOptions[] = {{"--help", &Options::help},
+                                       {"--version", &Options::version},
+                                       {"--batch", &Options::batch},
+                                       {"--follow", &Options::follow}};
+
+// The value of an option at arguments[at]: after its "=", or the next
+// argument when that is no option; `taken` says how many arguments it took.
+std::string_view option_value(std::span<char* const> arguments, std::size_t at,
+                              std::string_view name, std::size_t& taken) {
+  std::string_view argument = arguments[at];
+  taken = 1;
+  if (name.size() < argument.size()) return argument.substr(name.size() + 1);
+  if (at + 1 < arguments.size() && !std::string_view(arguments[at + 1]).starts_with("--")) {
+    taken = 2;
+    return arguments[at + 1];
+  }
+  return {};
+}
 
 // Reads the option at arguments[at]; returns how many arguments it took
 // (1 or 2), or 0 with `error` set.
@@ -54,17 +80,24 @@ std::size_t read_option(std::span<char* const> arguments, std::size_t at, Option
     }
     return 0;
   }
+  for (const NumberOption& number : kNumberOptions) {
+    if (name != number.name) continue;
+    std::size_t taken = 1;
+    std::string_view value = option_value(arguments, at, name, taken);
+    if (value.empty()) {
+      error = join({"option ", quoted(name), " needs ", number.what});
+    } else if (!(options.*number.value).empty()) {
+      error = join({"option ", quoted(name), " is given twice"});
+    } else {
+      options.*number.value = value;
+      return taken;
+    }
+    return 0;
+  }
   for (const FileOption& file : kFileOptions) {
     if (name != file.name) continue;
     std::size_t taken = 1;
-    std::string_view value;
-    if (has_value) {
-      value = argument.substr(name.size() + 1);
-    } else if (at + 1 < arguments.size() &&
-               !std::string_view(arguments[at + 1]).starts_with("--")) {
-      value = arguments[at + 1];
-      taken = 2;
-    }
+    std::string_view value = option_value(arguments, at, name, taken);
     if (value.empty()) {
       error = join({"option ", quoted(name), " needs a file name (", name,
                     "=FILE, or '-' for standard output)"});
@@ -79,6 +112,47 @@ std::size_t read_option(std::span<char* const> arguments, std::size_t at, Option
   error = join({"unknown option ", quoted(argument),
                 "; to read a results file of that name, put '--' before it"});
   return 0;
+}
+
+// A whole number of at least 1 written in decimal digits alone, up to
+// 2^31 - 1 (a process number, a number of seconds); 0 for any other text.
+long whole_number(std::string_view text) {
+  constexpr long kLargest = 2147483647;
+  long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + (c - '0');
+    if (value > kLargest) return 0;
+  }
+  return value;
+}
+
+// The rules of following: --pid and --idle say when it ends, and the
+// documents it writes again and again are files.
+std::string follow_conflicts(Options& options) {
+  for (std::string_view name : {"--pid", "--idle"}) {
+    std::string_view text = name == "--pid" ? options.pid_text : options.idle_text;
+    if (!text.empty() && !options.follow) return join({name, " needs --follow"});
+  }
+  if (!options.pid_text.empty()) {
+    options.pid = whole_number(options.pid_text);
+    if (options.pid == 0)
+      return join({"--pid takes the number of a process, above 0, not ", quoted(options.pid_text)});
+  }
+  if (!options.idle_text.empty()) {
+    options.idle_seconds = whole_number(options.idle_text);
+    if (options.idle_seconds == 0)
+      return join(
+          {"--idle takes a whole number of seconds, at least 1, not ", quoted(options.idle_text)});
+  }
+  if (options.follow) {
+    for (const FileOption& file : kFileOptions) {
+      if (options.*file.value == kStandardOutputName)
+        return join({"--follow writes ", file.name,
+                     "'s document again and again: it cannot go to standard output ('-')"});
+    }
+  }
+  return {};
 }
 
 // Rules between options, once all are read: at most one document on
@@ -145,6 +219,10 @@ ParsedArguments parse_arguments(std::span<char* const> arguments) {
     }
   }
   if (std::string conflict = conflicts(options); !conflict.empty()) {
+    parsed.usage_error = join({"wexla: ", conflict});
+    return parsed;
+  }
+  if (std::string conflict = follow_conflicts(options); !conflict.empty()) {
     parsed.usage_error = join({"wexla: ", conflict});
     return parsed;
   }

@@ -21,6 +21,11 @@ struct Options {
   std::string_view csv_file;        // --csv=FILE; empty when not asked for
   std::string_view html_file;       // --html=FILE
   std::string_view svg_file;        // --svg=FILE
+  bool follow = false;              // --follow: read on as the results file grows
+  std::string_view pid_text;        // --pid=PID, as given; empty when not asked for
+  std::string_view idle_text;       // --idle=SECONDS, as given
+  long pid = 0;                     // the process whose end ends following; 0 for none
+  long idle_seconds = 0;            // how long the file may not grow before following ends
   std::span<char* const> operands;  // the arguments after the options
 };
 

@@ -20,6 +20,7 @@ RunPlan plan_run(std::span<char* const> arguments) {
   if (options.help) plan.answer = RunPlan::Answer::help;
   if (!options.help && options.version) plan.answer = RunPlan::Answer::version;
   plan.batch = options.batch;
+  plan.follow = {options.follow, options.pid, options.idle_seconds};
   plan.documents = {options.json_file, options.csv_file, options.html_file, options.svg_file};
   // Two documents on one file: "./a.json" is "a.json".
   const auto names = plan.documents.names();

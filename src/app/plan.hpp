@@ -12,6 +12,14 @@
 
 namespace wexla {
 
+// Following a results file that grows: until the process `pid` has ended,
+// or the file has not grown for `idle_seconds`, or a signal; 0 for neither.
+struct FollowRequest {
+  bool on = false;
+  long pid = 0;
+  long idle_seconds = 0;
+};
+
 struct RunPlan {
   enum class Answer : unsigned char { run, refusal, help, version };
   Answer answer = Answer::run;
@@ -19,6 +27,7 @@ struct RunPlan {
   bool batch = false;       // no prompt, no editor, no final wait
   StandardStreams streams;  // where the screen goes, how failures are reported
   DocumentRequest documents;
+  FollowRequest follow;
   std::span<char* const> operands;  // the results file and the percentage, as given
 };
 

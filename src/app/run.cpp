@@ -7,8 +7,10 @@
 #include <string>
 
 #include "app/dialogue.hpp"
+#include "app/following.hpp"
 #include "app/help.hpp"
 #include "app/plan.hpp"
+#include "app/run_answer.hpp"
 #include "app/wrap_up.hpp"
 #include "documents/documents.hpp"
 #include "documents/join_text.hpp"
@@ -39,7 +41,8 @@ namespace {
 // The run's steps in their order. The stop, a run-time failure and a
 // refusal end them early, and come back here as the run's end.
 RunEnd run_steps(const RunPlan& plan, RunSettings& settings, FitScan& scan, SummaryWriter& summary,
-                 FitRecorder& recorder) {
+                 FitRecorder& recorder, Following& following) {
+  Following* followed = plan.follow.on ? &following : nullptr;
   try {
     if (plan.answer != RunPlan::Answer::run) {
       return run_end(RunEnd::Why::refused, answer_command_line(plan), {});
@@ -56,9 +59,9 @@ RunEnd run_steps(const RunPlan& plan, RunSettings& settings, FitScan& scan, Summ
     if (plan.batch) {
       // A copy of BEST.OUT that an earlier batch run killed on the way left.
       if (folder_locked()) remove_stale_replacements(run_folder_descriptor(), kBestFileName);
-      run_batch_dialogue(settings, plan.operands);
+      run_batch_dialogue(settings, plan.operands, followed);
     } else {
-      run_dialogue(settings, plan.operands);
+      run_dialogue(settings, plan.operands, followed);
     }
     // A document must not replace the results file, which is known now.
     if (std::string refusal = refused_document(plan.documents, settings.results());
@@ -71,80 +74,18 @@ RunEnd run_steps(const RunPlan& plan, RunSettings& settings, FitScan& scan, Summ
       scan.results_must_stay_whole = true;
       scan.data_error_said_at_once = true;
     }
-    run_scan(settings.results(), settings.typed(), scan, summary, recorder);
+    // A followed file must stay whole too: it may grow, never shrink.
+    if (followed != nullptr) {
+      scan.results_must_stay_whole = true;
+      follow_scan(following, plan, settings, scan, summary, recorder);
+    } else {
+      run_scan(settings.results(), settings.typed(), scan, summary, recorder);
+    }
     wrap_up(plan, settings, scan, recorder);
   } catch (const RunEnd& end) {
     return end;
   }
   return run_end(RunEnd::Why::finished, 0, {});
-}
-
-// What a run's end tells: its outcome, the status it ends with, why, and
-// the line a batch run says it in on standard error, where it has one
-// beside the report and the refusals (which are said where they happen).
-struct RunAnswer {
-  RunOutcome outcome = RunOutcome::normal;
-  int status = 0;
-  std::string error;
-  bool say_it = false;
-};
-
-RunAnswer answer_of(const RunPlan& plan, const RunSettings& settings, const FitScan& scan,
-                    const RunEnd& end) {
-  RunAnswer a;
-  a.status = end.status;
-  const std::string results(settings.results());
-  switch (end.why) {
-    case RunEnd::Why::finished:
-      if (scan.next_fit_number > 1) break;
-      a.outcome = RunOutcome::no_fits;
-      a.error = join({results, ": no fit found"});
-      if (plan.batch) {
-        a.status = kExitNoFits;
-        a.say_it = true;
-      }
-      break;
-    case RunEnd::Why::stop:
-      a.outcome = RunOutcome::not_a_normal_fit;
-      a.error = join({results, ": not the result of a normal fit"});
-      if (plan.batch) {
-        a.status = kExitNotANormalFit;
-        // The screen has the message, unless nobody is to see it.
-        a.say_it = plan.streams.screen == ScreenPlace::nowhere;
-      }
-      break;
-    case RunEnd::Why::data_error:
-      a.outcome = RunOutcome::data_error;
-      a.error = join({results, " line ", std::to_string(scan.data_error.line), ", fit ",
-                      std::to_string(scan.data_error.fit), ": the WSS field '",
-                      scan.data_error.field, "' is not a number"});
-      a.say_it = plan.batch;
-      break;
-    case RunEnd::Why::not_found:
-      a.outcome = RunOutcome::no_results_file;
-      a.error = end.reason_text();
-      break;
-    default:
-      a.outcome = RunOutcome::failed;
-      a.error = end.reason_text();
-  }
-  return a;
-}
-
-// What the documents say of the run as a whole.
-RunDescription describe(const RunSettings& settings, const FitScan& scan,
-                        const SummaryWriter& summary, const RunAnswer& answer) {
-  RunDescription run;
-  if (settings.name_settled) run.results = settings.results();
-  run.percent_known = settings.percent_settled;
-  run.percent = settings.window_percent;
-  run.outcome = answer.outcome;
-  run.error = answer.error;
-  run.data_error = {scan.data_error.line, scan.data_error.fit, scan.data_error.field};
-  run.status = answer.status;
-  run.wrote_best = scan.best_copies > 0;
-  run.wrote_summary = summary.next_heading_number > 1;
-  return run;
 }
 
 // A line on standard error once the connections are closed.
@@ -165,7 +106,8 @@ int run(std::span<char* const> arguments) {
   SummaryWriter summary;
   FitRecorder recorder;
   recorder.on = plan.documents.any();
-  RunEnd end = run_steps(plan, settings, scan, summary, recorder);
+  Following following(plan.follow);
+  RunEnd end = run_steps(plan, settings, scan, summary, recorder, following);
 
   // The one end: every connection closed (a final write that fails is
   // reported there), what the end tells, then the documents; a run that
@@ -175,8 +117,9 @@ int run(std::span<char* const> arguments) {
   const RunAnswer answer = answer_of(plan, settings, scan, end);
   if (answer.say_it) say(answer.error);
   if (!plan.documents.any()) return answer.status;
-  bool written =
-      write_documents(plan.documents, describe(settings, scan, summary, answer), recorder);
+  RunDescription description = describe(settings, scan, summary, answer);
+  if (plan.follow.on) description.followed = following.ended_by;
+  bool written = write_documents(plan.documents, description, recorder);
   return !written && answer.status == 0 ? kExitDocumentNotWritten : answer.status;
 }
 

@@ -22,7 +22,7 @@ enum class Format { json, csv, html, svg };
 
 // One document: opened in its place, written fit by fit, closed.
 bool write_one(std::string_view name, const char* what, Format format, const RunDescription& run,
-               const FitRecorder& fits) {
+               const FitRecorder& fits, bool say_problems) {
   if (name.empty()) return true;
   DocumentFile document;
   std::string problem = open_document(document, name, run.results);
@@ -44,7 +44,7 @@ bool write_one(std::string_view name, const char* what, Format format, const Run
     problem = close_document(document);
   }
   if (problem.empty()) return true;
-  say(join({"wexla: cannot write the ", what, " to '", name, "': ", problem}));
+  if (say_problems) say(join({"wexla: cannot write the ", what, " to '", name, "': ", problem}));
   return false;
 }
 
@@ -75,11 +75,11 @@ std::string refused_document(const DocumentRequest& request, std::string_view re
 }
 
 bool write_documents(const DocumentRequest& request, const RunDescription& run,
-                     const FitRecorder& fits) {
-  bool json = write_one(request.json_file, "JSON document", Format::json, run, fits);
-  bool csv = write_one(request.csv_file, "CSV table", Format::csv, run, fits);
-  bool html = write_one(request.html_file, "HTML page", Format::html, run, fits);
-  bool svg = write_one(request.svg_file, "SVG chart", Format::svg, run, fits);
+                     const FitRecorder& fits, bool say_problems) {
+  bool json = write_one(request.json_file, "JSON document", Format::json, run, fits, say_problems);
+  bool csv = write_one(request.csv_file, "CSV table", Format::csv, run, fits, say_problems);
+  bool html = write_one(request.html_file, "HTML page", Format::html, run, fits, say_problems);
+  bool svg = write_one(request.svg_file, "SVG chart", Format::svg, run, fits, say_problems);
   return json && csv && html && svg;
 }
 

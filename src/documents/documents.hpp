@@ -37,8 +37,10 @@ struct DocumentRequest {
 std::string refused_document(const DocumentRequest& request, std::string_view results_name = {});
 
 // Writes every document asked for, the JSON first. One that cannot be
-// written is said in one line on standard error; returns false then.
+// written is said in one line on standard error, unless `say_problems` is
+// false (a rewrite while following, whose trouble was said once already);
+// returns false then.
 bool write_documents(const DocumentRequest& request, const RunDescription& run,
-                     const FitRecorder& fits);
+                     const FitRecorder& fits, bool say_problems = true);
 
 }  // namespace wexla

@@ -15,7 +15,14 @@ enum class RunOutcome : std::uint8_t {
   data_error,        // a WSS field that is not a number
   no_results_file,   // a batch run's results file does not exist
   failed,            // any other run-time failure
+  following,         // not ended: the results file is still being followed
 };
+
+// How following the results file ended, for a run that followed it: by the
+// end of the process it waited for, by the file not growing, by a signal;
+// `unsettled` while it goes on, or when the run ended first (a stop, a
+// failure).
+enum class Followed : std::uint8_t { not_followed, unsettled, pid, idle, signal };
 
 // Where a data error stands: the "Final WSS" line's number in the results
 // file, the fit's number and the field's text.
@@ -30,15 +37,16 @@ struct RunDescription {
   bool percent_known = false;  // the percentage window has been settled
   float percent = 0.0f;
   RunOutcome outcome = RunOutcome::normal;
-  std::string_view error;      // why, for every outcome but normal
-  DataErrorPlace data_error;   // for a data error
-  int status = 0;              // the exit status the run ends with
+  std::string_view error;     // why, for every outcome but normal
+  DataErrorPlace data_error;  // for a data error
+  int status = 0;             // the exit status the run ends with; none while following
+  Followed followed = Followed::not_followed;
   bool wrote_best = false;     // this run wrote BEST.OUT
   bool wrote_summary = false;  // it wrote at least one record to WexlaP.OUT
 };
 
 // The outcome's name in the documents: "normal", "no fits", "not a normal
-// fit", "data error", "no results file", "failed".
+// fit", "data error", "no results file", "failed", "following".
 const char* outcome_name(RunOutcome outcome);
 
 }  // namespace wexla

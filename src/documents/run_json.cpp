@@ -80,6 +80,22 @@ void put_fit(std::string& text, const RecordedFit& fit, const FitRecorder& fits)
   text += '}';
 }
 
+// How following ended, as the member's value.
+const char* followed_name(Followed followed) {
+  switch (followed) {
+    case Followed::pid:
+      return "\"pid\"";
+    case Followed::idle:
+      return "\"idle\"";
+    case Followed::signal:
+      return "\"signal\"";
+    case Followed::not_followed:
+    case Followed::unsettled:
+      break;
+  }
+  return "null";
+}
+
 }  // namespace
 
 const char* outcome_name(RunOutcome outcome) {
@@ -94,6 +110,8 @@ const char* outcome_name(RunOutcome outcome) {
       return "data error";
     case RunOutcome::no_results_file:
       return "no results file";
+    case RunOutcome::following:
+      return "following";
     case RunOutcome::failed:
       break;
   }
@@ -115,8 +133,13 @@ void write_run_json(DocumentOut& out, const RunDescription& run, const FitRecord
   }
   text += ",\n  \"outcome\": \"";
   text += outcome_name(run.outcome);
-  text += join({"\",\n  \"status\": ", std::to_string(run.status), ",\n  "});
-  if (run.outcome == RunOutcome::normal) {
+  const bool following = run.outcome == RunOutcome::following;
+  text += join({"\",\n  \"status\": ", following ? "null" : std::to_string(run.status), ",\n  "});
+  // How following ended: the one member only a followed run has.
+  if (run.followed != Followed::not_followed) {
+    text += join({"\"followed\": ", followed_name(run.followed), ",\n  "});
+  }
+  if (run.outcome == RunOutcome::normal || following) {
     text += "\"error\": null";
   } else {
     put_text_member(text, "error", run.error);

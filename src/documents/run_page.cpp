@@ -153,17 +153,29 @@ void write_run_page(DocumentOut& out, const RunDescription& run, const FitRecord
             "<meta http-equiv=\"Content-Security-Policy\" content=\"",
             kPolicy,
             "\">\n<meta name=\"viewport\" content=\"width=device-width, "
-            "initial-scale=1\">\n<title>Wexla: "});
+            "initial-scale=1\">\n"});
+  // While the run follows its results file the page is rewritten as fits
+  // come; it reloads itself to show them.
+  const bool following = run.outcome == RunOutcome::following;
+  if (following) s += "<meta http-equiv=\"refresh\" content=\"5\">\n";
+  s += "<title>Wexla: ";
   append_markup_text(s, name);
   s += "</title>\n";
   s += kStyle;
   s += "</head>\n<body>\n<h1>";
   append_markup_text(s, name);
   s += "</h1>\n";
-  const bool problem = run.outcome != RunOutcome::normal;
+  const bool problem = run.outcome != RunOutcome::normal && !following;
   s += problem ? "<p class=\"outcome problem\">" : "<p class=\"outcome\">";
-  append_markup_text(
-      s, problem ? join({outcome_name(run.outcome), ": ", run.error}) : at_a_glance(run, fits));
+  if (following) {
+    append_markup_text(s, join({"Following the results file as it is written: ",
+                                std::to_string(fits.fits), fits.fits == 1 ? " fit" : " fits",
+                                " so far, counted from the best so far. This page "
+                                "reloads itself every 5 seconds."}));
+  } else {
+    append_markup_text(
+        s, problem ? join({outcome_name(run.outcome), ": ", run.error}) : at_a_glance(run, fits));
+  }
   s += "</p>\n";
   put_summary(s, run, fits);
   s += "<figure class=\"chart\">\n";

@@ -10,6 +10,7 @@
 #include "scan/capture.hpp"
 #include "scan/fit_recorder.hpp"
 #include "scan/summary.hpp"
+#include "textio/connections/followed_input.hpp"
 #include "textio/connections/standard_connections.hpp"
 #include "textio/ending/failure.hpp"
 #include "textio/ending/stop.hpp"
@@ -165,8 +166,7 @@ ScanKeys trimmed_keys(const FitScan& scan) {
   return keys;
 }
 
-void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
-              SummaryWriter& summary, FitRecorder& recorder) {
+void open_scan(std::string_view results_name, FitScan& scan) {
   open_connection(results_connection, results_name, OpenStatus::old_file);
   if (scan.results_must_stay_whole) refuse_a_device(results_name);
   open_scratch(true);
@@ -175,13 +175,22 @@ void run_scan(std::string_view results_name, std::string_view typed_name, FitSca
   // A hard link of the scratch or the summary file to a file elsewhere.
   refuse_other_names(scratch_connection);
   refuse_other_names(summary_connection);
+}
+
+ScanPause scan_lines(std::string_view typed_name, FitScan& scan, SummaryWriter& summary,
+                     FitRecorder& recorder) {
   const ScanKeys keys = trimmed_keys(scan);
   while (true) {
     pass_plain_lines(scan, keys, summary);
     LineRead read = read_line_or_end(results_connection, scan.next_line().chars, keys.common);
     if (!read.got_line) {
+      // A followed file has only come to the end of what is written so far.
+      if (still_followed(results_connection)) {
+        read_on(results_connection);
+        return ScanPause::no_data_yet;
+      }
       if (scan.results_must_stay_whole) refuse_a_cut_file();
-      break;
+      return ScanPause::end_of_data;
     }
     ++scan.lines_read;
     scan.push_line();

@@ -112,12 +112,26 @@ inline bool may_hold_key(const Line& line, const ScanKeys& keys) {
   return may_hold_key(holds_byte<Line::width>(line.chars.data(), keys.common), keys);
 }
 
-// Opens the results file, the scratch file and the summary file, then reads
-// the results file to its end, telling `recorder` every fit. `typed_name`
-// is the name as the operator gave it, for the message about a file that
-// did not come from a normal fit.
-void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
-              SummaryWriter& summary, FitRecorder& recorder);
+// Opens the results file, the scratch file and the summary file.
+void open_scan(std::string_view results_name, FitScan& scan);
+
+// Why scan_lines came back: the end of the data, or, while the results
+// file is followed, nothing whole to read yet (it reads on when called
+// again).
+enum class ScanPause : unsigned char { end_of_data, no_data_yet };
+
+// Reads the results file on, telling `recorder` every fit. `typed_name` is
+// the name as the operator gave it, for the message about a file that did
+// not come from a normal fit.
+ScanPause scan_lines(std::string_view typed_name, FitScan& scan, SummaryWriter& summary,
+                     FitRecorder& recorder);
+
+// The whole results file, in one pass to its end.
+inline void run_scan(std::string_view results_name, std::string_view typed_name, FitScan& scan,
+                     SummaryWriter& summary, FitRecorder& recorder) {
+  open_scan(results_name, scan);
+  (void)scan_lines(typed_name, scan, summary, recorder);
+}
 
 // Ends the scan after the last line: closes the results file, the scratch
 // file and the summary file, in the order they were opened, then makes the

@@ -128,6 +128,26 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{"--json=-", "--csv=-", "r"},
                 "wexla: --json and --csv cannot both write to standard output ('-')"},
         Refused{{"--json=t", "--csv=t", "r"}, "wexla: --json and --csv name the same file 't'"},
+        // Following: --pid and --idle say when it ends, and only with it; its
+        // documents are written again and again, so never to standard output.
+        Refused{{"--pid=12", "r", "5"}, "wexla: --pid needs --follow"},
+        Refused{{"--idle", "3", "r", "5"}, "wexla: --idle needs --follow"},
+        Refused{{"--follow", "--pid=0", "r", "5"},
+                "wexla: --pid takes the number of a process, above 0, not '0'"},
+        Refused{{"--follow", "--pid=-4", "r", "5"},
+                "wexla: --pid takes the number of a process, above 0, not '-4'"},
+        Refused{{"--follow", "--pid=99999999999", "r", "5"},
+                "wexla: --pid takes the number of a process, above 0, not '99999999999'"},
+        Refused{{"--follow", "--idle=0", "r", "5"},
+                "wexla: --idle takes a whole number of seconds, at least 1, not '0'"},
+        Refused{{"--follow", "--idle=1.5", "r", "5"},
+                "wexla: --idle takes a whole number of seconds, at least 1, not '1.5'"},
+        Refused{{"--follow", "--pid"}, "wexla: option '--pid' needs a process number (--pid=PID)"},
+        Refused{{"--follow", "--follow", "r"}, "wexla: option '--follow' is given twice"},
+        Refused{{"--follow=yes", "r"}, "wexla: option '--follow' takes no value"},
+        Refused{{"--follow", "--csv=-", "r", "5"},
+                "wexla: --follow writes --csv's document again and again: it cannot go to "
+                "standard output ('-')"},
         // The page and the chart are documents like the others.
         Refused{{"--html=-", "--svg=-", "r"},
                 "wexla: --html and --svg cannot both write to standard output ('-')"},

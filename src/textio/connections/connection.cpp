@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "textio/connections/connection_table.hpp"
+#include "textio/connections/followed_input.hpp"
 #include "textio/connections/write_all.hpp"
 
 namespace wexla {
@@ -130,8 +131,12 @@ IoError refill(Connection& c) {
   ssize_t n;
   auto* stand_in = connection_table().system.read_input;
   do {
-    n = stand_in != nullptr ? stand_in(c.descriptor, in.bytes, kBufferSize)
-                            : ::read(c.descriptor, in.bytes, kBufferSize);
+    if (c.followed != nullptr) {
+      n = read_followed(*c.followed, c.descriptor, in.bytes, kBufferSize);
+    } else {
+      n = stand_in != nullptr ? stand_in(c.descriptor, in.bytes, kBufferSize)
+                              : ::read(c.descriptor, in.bytes, kBufferSize);
+    }
   } while (n < 0 && errno == EINTR);
   if (n < 0) return {Trouble::reading, errno};
   in.at = 0;

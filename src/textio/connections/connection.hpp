@@ -55,6 +55,8 @@ struct InputBuffer {
   bool has_cr = false;
 };
 
+struct FollowedInput;
+
 struct Connection {
   bool connected = false;
   std::int32_t number = 0;
@@ -69,6 +71,9 @@ struct Connection {
   // A screen whose reader has gone (a broken pipe) discards from then on,
   // rather than ending the run.
   bool discards_once_closed = false;
+  // A file still being written, read through the gate that lets whole
+  // lines alone through (followed_input.hpp); null for every other.
+  FollowedInput* followed = nullptr;
   FileIdentity identity;            // read from the descriptor when the connection is made
   std::uint64_t links = 0;          // the file's count of names, then
   std::uint64_t size_at_start = 0;  // its size, then

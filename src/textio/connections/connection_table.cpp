@@ -50,6 +50,7 @@ void attach(Connection& c, int number, int fd, std::string_view name, Action act
   c.descriptor = fd;
   c.discards = false;
   c.discards_once_closed = false;
+  c.followed = nullptr;
   c.action = action;
   c.status = status;
   c.buffered = known && S_ISREG(st.st_mode);

@@ -22,6 +22,9 @@ struct SystemSeam {
   // Renames a replacement's temporary over its name, both in `folder`:
   // 0 or an error number.
   int (*rename_over)(int folder, const char* from, const char* to) = nullptr;
+  // The pause between two looks at a followed results file, a quarter of a
+  // second in the program (a test takes its turn to write here instead).
+  void (*pause_following)() = nullptr;
 };
 
 }  // namespace wexla
