@@ -147,6 +147,12 @@ bench-batch: bench-build
 	WEXLA=$(BENCH_BUILD)/wexla MAKE_RESULTS=$(BENCH_BUILD)/bench/make_results \
 	  MEASURE=$(BENCH_BUILD)/bench/measure sh bench/batch.sh
 
+# The processor time of a followed run waiting a minute for a file that
+# does not grow (bench/follow_idle.sh; goal: at most 10 ms).
+.PHONY: bench-follow
+bench-follow: bench-build
+	WEXLA=$(BENCH_BUILD)/wexla MEASURE=$(BENCH_BUILD)/bench/measure sh bench/follow_idle.sh
+
 # Packages of the program alone (docs in README.md): a Debian package where
 # dpkg-shlibdeps is found, and a .tar.gz, made in $(PACKAGE_BUILD)/ from a
 # Release build without the tests.

@@ -10,10 +10,20 @@
 // must be the model's next line and must not hold the watched byte "P",
 // and the scratch file must end up holding every line in order.
 //
+// In followed mode the file is read as passage mode reads it, but through
+// the gate of a followed file, handed out in pieces with "nothing yet"
+// between them, the way the scan reads a file that grows: where the gate
+// gives nothing the read meets what looks like the end, must leave its
+// target alone, and is tried again; once every piece is out the gate opens.
+// The lines must be the model's all the same.
+//
 // Input: one byte choosing a prefix of plain lines that puts the data
 // across the edge of the connection's read-ahead, four bytes of target
-// widths used in turn (a first width byte of 0xFE: passage mode), then the
+// widths used in turn (a first width byte of 0xFE: passage mode; 0xFD:
+// followed mode, the next bytes a seed and the largest piece), then the
 // file's bytes.
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -21,6 +31,7 @@
 #include "line_model.hpp"
 #include "scratch.hpp"
 #include "textio/connections/connection_table.hpp"
+#include "textio/connections/followed_input.hpp"
 #include "textio/files/closing.hpp"
 #include "textio/files/opening.hpp"
 #include "textio/records/line_passage.hpp"
@@ -34,6 +45,7 @@ constexpr int kScratch = 11;
 constexpr char kUntouched = '\xA5';
 constexpr std::size_t kHeader = 5;
 constexpr std::uint8_t kPassageMode = 0xFE;
+constexpr std::uint8_t kFollowedMode = 0xFD;
 constexpr char kWatched = 'P';
 
 std::string prefix(std::uint8_t choice) {
@@ -132,6 +144,95 @@ std::string check_passages(const std::string& content) {
   return why;
 }
 
+// The followed file's pieces: where each ends, which one is being given
+// out, and whether "nothing yet" has been said at the current cut.
+struct Pieces {
+  std::vector<std::size_t> ends;
+  std::size_t next = 0;
+  std::size_t given = 0;
+  bool nothing_said = false;
+};
+Pieces pieces;
+
+long piece_read(int fd, char* data, std::size_t length) {
+  if (pieces.next < pieces.ends.size() && pieces.given == pieces.ends[pieces.next]) {
+    if (!pieces.nothing_said) {
+      pieces.nothing_said = true;
+      return 0;
+    }
+    pieces.nothing_said = false;
+    ++pieces.next;
+  }
+  const std::size_t until =
+      pieces.next < pieces.ends.size() ? pieces.ends[pieces.next] : static_cast<std::size_t>(-1);
+  const ssize_t n = ::read(fd, data, std::min(length, until - pieces.given));
+  if (n > 0) pieces.given += static_cast<std::size_t>(n);
+  return n;
+}
+
+std::string check_followed(const std::string& content, std::uint32_t seed, std::size_t largest) {
+  pieces = Pieces{};
+  for (std::size_t at = 0; at < content.size();) {
+    seed = seed * 1664525u + 1013904223u;
+    at = std::min(content.size(), at + 1 + (seed >> 8) % largest);
+    pieces.ends.push_back(at);
+  }
+  std::string path = scratch_dir() + "/record.in";
+  std::string scratch = scratch_dir() + "/record.out";
+  write_file(path, content);
+  remove_file(scratch);
+  open_connection(kUnit, path, OpenStatus::old_file);
+  open_connection(kScratch, scratch, OpenStatus::unknown);
+  FollowedInput gate;
+  follow_connection(kUnit, gate);
+  connection_table().system.read_input = piece_read;
+  std::string why, written;
+  std::size_t at = 0;
+  for (std::size_t line = 0; why.empty(); ++line) {
+    if (line > content.size() + 1) {
+      why = "more lines read than the file has bytes";
+      break;
+    }
+    LinePassage passage = begin_line_passage(kUnit, kScratch);
+    std::size_t passed = pass_lines(passage, kWatched);
+    check_passed(content, passage, passed, line, at, written, why);
+    end_line_passage(passage);
+    if (!why.empty()) break;
+    ModelRead expected = model_read(content, at, kInlineLineWidth, false);
+    std::vector<char> target(kInlineLineWidth, kUntouched);
+    bool got = false;
+    for (std::size_t tries = 0; tries <= 2 * pieces.ends.size() + 2; ++tries) {
+      got = read_record_or_end(kUnit, kWholeRecord, std::span<char>(target));
+      if (got || !still_followed(kUnit)) break;
+      // Nothing whole yet: the read must not have touched its target.
+      if (std::string_view(target.data(), target.size()) != std::string(target.size(), kUntouched))
+        why = "line " + std::to_string(line + 1) + ": a read that met nothing changed its target";
+      read_on(kUnit);
+      if (pieces.next >= pieces.ends.size()) open_followed_input(gate);
+    }
+    std::string head =
+        "followed line " + std::to_string(line + 1) + " at byte " + std::to_string(at) + ": ";
+    expected.field.resize(kInlineLineWidth, ' ');
+    std::string_view held(target.data(), target.size());
+    if (!why.empty()) break;
+    if (got == expected.end_of_file) {
+      why = head + (got ? "read a line where the model meets the end"
+                        : "met the end where the model reads " + shown(expected.field));
+    } else if (got && held != expected.field) {
+      why = head + "read " + shown(held) + ", want " + shown(expected.field);
+    }
+    if (!got || !why.empty()) break;
+    at = expected.next;
+    write_record(kScratch, kWholeRecord, held);
+    written += expected.field + '\n';
+  }
+  connection_table().system.read_input = nullptr;
+  close_connection(kUnit);
+  close_connection(kScratch);
+  if (why.empty() && read_file(scratch) != written) why = "the scratch file is not the lines read";
+  return why;
+}
+
 }  // namespace
 
 std::string check_record_read(const std::uint8_t* data, std::size_t size) {
@@ -139,6 +240,10 @@ std::string check_record_read(const std::uint8_t* data, std::size_t size) {
   std::string content = prefix(data[0]);
   content.append(reinterpret_cast<const char*>(data + kHeader), size - kHeader);
   if (data[1] == kPassageMode) return check_passages(content);
+  if (data[1] == kFollowedMode) {
+    return check_followed(content, static_cast<std::uint32_t>(data[2]) << 8 | data[3],
+                          1 + data[4] % 128);
+  }
   std::size_t widths[4] = {width_of(data[1]), width_of(data[2]), width_of(data[3]),
                            width_of(data[4])};
 

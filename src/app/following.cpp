@@ -20,7 +20,12 @@ namespace wexla {
 namespace {
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// A file that grows is looked at four times a second; one that has not
+// grown for a while once a second, which costs the waiting run next to
+// nothing (each wake costs some tens of microseconds).
 constexpr auto kPause = std::chrono::milliseconds(250);
+constexpr auto kQuietPause = std::chrono::seconds(1);
+constexpr auto kQuietAfter = std::chrono::seconds(2);
 constexpr auto kRewriteEvery = std::chrono::seconds(1);
 
 // Set by the handler: a signal asked following to stop.
@@ -79,12 +84,15 @@ Followed end_that_came(const Following& f, FollowClock::time_point now) {
   return Followed::unsettled;
 }
 
-void pause_a_moment() {
+void pause_a_moment(const Following& f) {
   if (auto* stand_in = connection_table().system.pause_following) {
     stand_in();
     return;
   }
-  timespec pause{0, std::chrono::nanoseconds(kPause).count()};
+  const bool quiet = FollowClock::now() - f.last_growth >= kQuietAfter;
+  const auto length = std::chrono::nanoseconds(quiet ? kQuietPause : kPause);
+  timespec pause{static_cast<time_t>(length.count() / 1000000000),
+                 static_cast<long>(length.count() % 1000000000)};
   // A signal cuts the pause short, which is what it is for.
   (void)::nanosleep(&pause, nullptr);
 }
@@ -134,7 +142,7 @@ void wait_for_more(Following& f, const RunPlan& plan, const RunSettings& setting
     }
     if (look_at_followed_file(settings.results(), f.input) == ResultsLook::grown) return;
     write_documents_on_the_way(f, plan, settings, scan, summary, recorder, now);
-    pause_a_moment();
+    pause_a_moment(f);
   }
 }
 
@@ -157,7 +165,7 @@ bool wait_for_results_file(Following& f, std::string_view results_name) {
       end_following(f, why);
       return file_exists(results_name);
     }
-    pause_a_moment();
+    pause_a_moment(f);
   }
   // Its appearance is its first growth. The prompts that may follow are
   // the operator's, where a signal does what it always did.

@@ -18,7 +18,7 @@ namespace {
 
 const std::string kVersionLine = WEXLA_NAME_AND_VERSION " (build " WEXLA_BUILD ")\n";
 const std::string kUsageFirst = "Usage: wexla [OPTION]... [--] [RESULTS [PERCENT]]\n";
-const std::string kUsageLast = "See wexla(1).\n";
+const std::string kUsageLast = " See wexla(1).\n";
 const std::string kNoFits = "no fits in this file\n";
 
 bool leaves_no_files(const Sandbox& box) {

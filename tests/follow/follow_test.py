@@ -318,6 +318,84 @@ def case_fit_by_fit(root):
             plain_outputs(root, "fit-by-fit", content, ["--batch"] + DOCS + ["run", "5"]))
 
 
+def write_and_wait(run, screen, out, part, pattern, deadline):
+    out.write(part)
+    out.flush()
+    return wait_for_screen(run, screen, pattern, deadline)
+
+
+def wait_for_file(path, deadline):
+    while not os.path.exists(path) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return os.path.exists(path)
+
+
+def case_rewrite_fails_once(root):
+    """A rewrite that fails while following is said once and leaves the
+    status alone; the last write is the one that counts."""
+    sys.path.insert(0, os.path.dirname(FITTER))
+    import test_fitter
+    path = folder(root, "rewrite-fails")
+    os.makedirs(os.path.join(path, "docs"))
+    holder = subprocess.Popen(["sleep", "600"])
+    threading.Thread(target=holder.wait, daemon=True).start()
+    deadline = time.monotonic() + BOUND
+    out = open(os.path.join(path, "run.OUT"), "wb")
+    run = subprocess.Popen([WEXLA, "--batch", "--follow", "--pid=%d" % holder.pid,
+                            "--json=docs/w.json", "run", "5"], cwd=path, env=env_for(path),
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE)
+    screen = [b""]
+    write_and_wait(run, screen, out, test_fitter.section(900.0, 1), rb"The WSS\(  1", deadline)
+    wait_for_file(os.path.join(path, "docs", "w.json"), deadline)
+    # The folder goes: the next rewrites cannot be made.
+    shutil.rmtree(os.path.join(path, "docs"))
+    for k in range(2, 5):
+        write_and_wait(run, screen, out, test_fitter.section(900.0 - k, k),
+                       rb"The WSS\(%3d" % k, deadline)
+        time.sleep(1.2)  # a rewrite is due after each fit, at most once a second
+    os.makedirs(os.path.join(path, "docs"))
+    out.close()
+    holder.kill()
+    rest, err = run.communicate(timeout=BOUND)
+    said = err.count(b"cannot write the JSON document")
+    document = json.load(open(os.path.join(path, "docs", "w.json"), encoding="utf-8"))
+    if run.returncode != 0 or said != 1 or len(document["fits"]) != 4:
+        fault("a rewrite that fails: status %d, said %d times (%r), %d fits in the last" % (
+            run.returncode, said, err, len(document["fits"])))
+
+
+def case_floating_point_flags(root):
+    """The count the rewrites make overflows here (a best WSS of 1e29 and a
+    window of 1e12 %); a stop after it notes what a run without following
+    notes, which made no count."""
+    sys.path.insert(0, os.path.dirname(FITTER))
+    import test_fitter
+    path = folder(root, "fp-flags")
+    first = test_fitter.section("1e29", 1)
+    stop = b"1 FINAL OUTPUT FROM Kalvor\n\n\n Model and Parameter Definition\n"
+    deadline = time.monotonic() + BOUND
+    out = open(os.path.join(path, "run.OUT"), "wb")
+    run = subprocess.Popen([WEXLA, "--batch", "--follow", "--json=w.json", "run", "1e12"], cwd=path,
+                           env=env_for(path), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE)
+    screen = [b""]
+    write_and_wait(run, screen, out, first, rb"The WSS\(  1", deadline)
+    wait_for_file(os.path.join(path, "w.json"), deadline)
+    out.write(stop)
+    out.close()
+    rest, err = run.communicate(timeout=BOUND)
+    plain = folder(root, "fp-flags-plain")
+    open(os.path.join(plain, "run.OUT"), "wb").write(first + stop)
+    p = subprocess.run([WEXLA, "--batch", "--json=w.json", "run", "1e12"], cwd=plain,
+                       env=env_for(plain), stdin=subprocess.DEVNULL, capture_output=True,
+                       timeout=BOUND)
+    if (run.returncode, screen[0] + rest, err) != (p.returncode, p.stdout, p.stderr):
+        fault("floating-point flags: %d %r %r, without following %d %r %r" % (
+            run.returncode, (screen[0] + rest)[-200:], err, p.returncode, p.stdout[-200:],
+            p.stderr))
+
+
 def case_signal_at_the_final_prompt(root):
     path = folder(root, "final-prompt")
     with open(SAMPLE, "rb") as f:
@@ -341,7 +419,8 @@ def main():
              lambda r: case_signal(r, signal.SIGHUP), case_late_file_never_comes,
              case_last_line_without_end, lambda r: case_changed(r, "cut"),
              lambda r: case_changed(r, "replaced"), case_fifo, case_fit_by_fit,
-             case_signal_at_the_final_prompt]
+             case_signal_at_the_final_prompt, case_rewrite_fails_once,
+             case_floating_point_flags]
     try:
         for case in cases:
             before = len(faults)

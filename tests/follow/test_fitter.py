@@ -23,9 +23,11 @@ RULE = " --------------------------------------------"
 
 
 def section(wss, k):
+    """Section k with its WSS: a number, or a field's text as it stands."""
+    field = wss if isinstance(wss, str) else "%.4f" % wss
     lines = ["1           FINAL OUTPUT FROM Kalvor  --  estimation step %d" % k,
              " " + "=" * 78, " Data file: synthetic.dat", "",
-             " Final WSS = %14.4f  (weighted sum of squares)" % wss,
+             " Final WSS = %14s  (weighted sum of squares)" % field,
              " Iterations  =     14", " Converged   =    yes", " Condition", "",
              " Covariance step completed", " Objective", " ",
              " Model and Parameter Definition   (fit %d)" % k, RULE,

@@ -6,7 +6,8 @@
 # `sbatch --wait --array=1-3` over three results files (one with a blank in
 # its name, one that did not come from a normal fit), checks each run folder
 # against a plain run of the program and the table wexla-collect makes of
-# them, and stops the daemons it started by their process ids.
+# them, runs contrib/slurm/wexla-follow.sh once beside a test fitter, and
+# stops the daemons it started by their process ids.
 #
 #   tests/slurm/cluster_stage.sh WEXLA
 set -euo pipefail
@@ -190,5 +191,29 @@ python3 "$here/contrib/slurm/wexla-collect" --html="$job/runs.html" "$job/runs" 
   fault "wexla-collect --html failed"
 [ "$(grep -c '<img src="data:image/svg+xml;base64,' "$job/runs.html")" = 3 ] ||
   fault "the page of the runs does not show three charts"
+# The recipe that follows a fit while it runs: a test fitter that writes
+# the sample section by section, late, and Wexla beside it in one job.
+mkdir -p "$job/follow"
+cp "$job/data/sample.OUT" "$job/follow/run1.OUT"  # an old file: the recipe removes it
+if (cd "$job" && WEXLA=$wexla sbatch --wait --output="$job/follow.log" \
+  "$here/contrib/slurm/wexla-follow.sh" follow/run1.OUT \
+  python3 "$here/tests/follow/test_fitter.py" follow/run1.OUT --from data/sample.OUT \
+  --every 0.2 --late 0.5 --pieces); then
+  cmp -s "$job/plain/sample/BEST.OUT" "$job/follow/BEST.OUT" ||
+    fault "follow: BEST.OUT differs from a plain run's"
+  cmp -s "$job/plain/sample/WexlaP.OUT" "$job/follow/WexlaP.OUT" ||
+    fault "follow: WexlaP.OUT differs from a plain run's"
+  python3 - "$job/follow/wexla.json" <<'FOLLOWED' || fault "follow: the document is not the run's"
+import json, sys
+d = json.load(open(sys.argv[1], encoding="utf-8"))
+sys.exit(not (d["followed"] == "pid" and d["status"] == 0 and len(d["fits"]) == 12))
+FOLLOWED
+  grep -q 'The WSS( 12 )' "$job/follow.log" || fault "follow: the job's log has no table"
+else
+  fault "follow: the job failed"
+  cat "$job/follow.log" >&2 || true
+fi
+echo "cluster stage: the followed run"
+tail -n 4 "$job/follow.log"
 [ "$faults" -eq 0 ] || exit 1
-echo "cluster stage: 3 passed, 0 failed"
+echo "cluster stage: 4 passed, 0 failed"
