@@ -114,6 +114,21 @@ void check_passed(const std::string& content, const LinePassage& passage, std::s
   }
 }
 
+// The lines that pass before the next statement, as the scan lets them:
+// false when one went wrong, or when more lines went than the file holds.
+bool pass_and_check(const std::string& content, std::size_t& line, std::size_t& at,
+                    std::string& written, std::string& why) {
+  if (line > content.size() + 1) {
+    why = "more lines read than the file has bytes";
+    return false;
+  }
+  LinePassage passage = begin_line_passage(kUnit, kScratch);
+  std::size_t passed = pass_lines(passage, kWatched);
+  check_passed(content, passage, passed, line, at, written, why);
+  end_line_passage(passage);
+  return why.empty();
+}
+
 std::string check_passages(const std::string& content) {
   std::string path = scratch_dir() + "/record.in";
   std::string scratch = scratch_dir() + "/record.out";
@@ -124,15 +139,8 @@ std::string check_passages(const std::string& content) {
   std::string why, written, field;
   std::size_t at = 0;
   for (std::size_t line = 0; why.empty(); ++line) {
-    if (line > content.size() + 1) {
-      why = "more lines read than the file has bytes";
-      break;
-    }
-    LinePassage passage = begin_line_passage(kUnit, kScratch);
-    std::size_t passed = pass_lines(passage, kWatched);
-    check_passed(content, passage, passed, line, at, written, why);
-    end_line_passage(passage);
-    if (!why.empty() || !read_as_the_model_says(content, line, at, kInlineLineWidth, why, field)) {
+    if (!pass_and_check(content, line, at, written, why) ||
+        !read_as_the_model_says(content, line, at, kInlineLineWidth, why, field)) {
       break;
     }
     write_record(kScratch, kWholeRecord, std::string_view(field));
@@ -189,15 +197,7 @@ std::string check_followed(const std::string& content, std::uint32_t seed, std::
   std::string why, written;
   std::size_t at = 0;
   for (std::size_t line = 0; why.empty(); ++line) {
-    if (line > content.size() + 1) {
-      why = "more lines read than the file has bytes";
-      break;
-    }
-    LinePassage passage = begin_line_passage(kUnit, kScratch);
-    std::size_t passed = pass_lines(passage, kWatched);
-    check_passed(content, passage, passed, line, at, written, why);
-    end_line_passage(passage);
-    if (!why.empty()) break;
+    if (!pass_and_check(content, line, at, written, why)) break;
     ModelRead expected = model_read(content, at, kInlineLineWidth, false);
     std::vector<char> target(kInlineLineWidth, kUntouched);
     bool got = false;

@@ -295,26 +295,27 @@ void put_best(std::string& s, const Frame& f, const ChartCount& count, const Fit
   put_text(s, b.left + 3.0, b.bottom - 3.0 - kLabelFontSize * 0.25, "start", "best-label", label);
 }
 
-}  // namespace
-
-std::string screen_wss_text(float wss) {
-  char field[14];
-  get_float_string(field, 14, 6, wss);
-  std::string_view text(field, sizeof field);
+// A real in a screen field of `Width` characters, as G with `digits`
+// writes it, without the blanks around it.
+template <std::size_t Width>
+std::string screen_field_text(float value, int digits) {
+  char field[Width];
+  get_float_string(field, static_cast<int>(Width), digits, value);
+  std::string_view text(field, Width);
   std::size_t first = text.find_first_not_of(' ');
   std::size_t last = text.find_last_not_of(' ');
   return first == std::string_view::npos ? std::string()
                                          : std::string(text.substr(first, last - first + 1));
 }
 
+}  // namespace
+
+std::string screen_wss_text(float wss) {
+  return screen_field_text<14>(wss, 6);
+}
+
 std::string screen_percent_text(float percent) {
-  char field[10];
-  get_float_string(field, 10, 3, percent);
-  std::string_view text(field, sizeof field);
-  std::size_t first = text.find_first_not_of(' ');
-  std::size_t last = text.find_last_not_of(' ');
-  return first == std::string_view::npos ? std::string()
-                                         : std::string(text.substr(first, last - first + 1));
+  return screen_field_text<10>(percent, 3);
 }
 
 ChartCount count_for_chart(const FitRecorder& fits) {

@@ -265,7 +265,7 @@ TEST(BatchCopy, LinksSwappedInMeanwhileAreNeverFollowed) {
     stop = true;
     swapper.join();
     if (r.status == 0) ++ended_well;
-    ASSERT_TRUE(r.status == 0 || r.status == 2) << r.err;
+    ASSERT_TRUE(r.status == 0 || r.status == 2) << "status " << r.status << ": " << r.err;
     EXPECT_EQ(outside.read("decoy"), decoy_text) << "run " << runs;
     struct stat st {};
     if (::lstat(box.path("BEST.OUT").c_str(), &st) == 0 && S_ISREG(st.st_mode)) {

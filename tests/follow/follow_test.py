@@ -249,6 +249,17 @@ def case_fifo(root):
             plain_outputs(root, "fifo", content, ["--batch"] + DOCS + ["run", "5"]))
 
 
+def case_device(root):
+    """A device is refused with --follow, with a person too, as in a
+    batch run: it would be read for ever."""
+    path = folder(root, "device")
+    os.symlink("/dev/zero", os.path.join(path, "dev.OUT"))
+    r = subprocess.run([WEXLA, "--follow", "--idle=1", "dev", "5"], cwd=path, env=env_for(path),
+                       input=b"\n", capture_output=True, timeout=BOUND)
+    if r.returncode != 2 or b"it is a device, not a results file" not in r.stderr:
+        fault("a device: status %d, %r" % (r.returncode, r.stderr[-300:]))
+
+
 def records(section):
     """A section as BEST.OUT holds it: 80-character lines."""
     lines = section.split(b"\n")[:-1]
@@ -420,7 +431,7 @@ def main():
              case_last_line_without_end, lambda r: case_changed(r, "cut"),
              lambda r: case_changed(r, "replaced"), case_fifo, case_fit_by_fit,
              case_signal_at_the_final_prompt, case_rewrite_fails_once,
-             case_floating_point_flags]
+             case_floating_point_flags, case_device]
     try:
         for case in cases:
             before = len(faults)
