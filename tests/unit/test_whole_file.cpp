@@ -28,7 +28,9 @@ struct Folder {
 };
 
 std::string first_temporary(const char* name) {
-  return "." + std::string(name) + "." + std::to_string(::getpid()) + ".part";
+  std::string temporary(1, '.');
+  temporary.append(name).append(".").append(std::to_string(::getpid())).append(".part");
+  return temporary;
 }
 
 TEST(WholeFile, ATakenTemporaryNameIsNeverFollowed) {

@@ -145,7 +145,8 @@ void remove_stale_replacements(int folder, std::string_view name) {
     ::close(listed);
     return;
   }
-  const std::string head = "." + std::string(name) + ".";
+  std::string head(1, '.');
+  head.append(name).push_back('.');
   const std::string own = std::to_string(static_cast<long>(::getpid()));
   while (const dirent* entry = ::readdir(d)) {
     std::string_view n = entry->d_name;
